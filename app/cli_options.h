@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace quilfen::cli {
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// "--name value" pairs and bare "--flag"s of a command line.
+class Options {
+public:
+    // Throws UsageError for a repeated option or a stray argument.
+    Options(int argc, char** argv);
+
+    bool has(const std::string& name) const;
+    bool flag(const std::string& name) const;
+    std::string requireString(const std::string& name) const;
+    std::string stringOr(const std::string& name, const std::string& fallback) const;
+    // A finite C++ double, the whole text used.
+    double requireDouble(const std::string& name) const;
+    // A decimal integer within [low, high], the whole text used.
+    std::int64_t requireInt(const std::string& name, std::int64_t low, std::int64_t high) const;
+    std::int64_t intOr(const std::string& name, std::int64_t fallback, std::int64_t low,
+                       std::int64_t high) const;
+    // Throws UsageError naming the first option no command asked for.
+    void rejectUnused() const;
+
+private:
+    std::map<std::string, std::string> m_values;
+    std::set<std::string> m_flags;
+    mutable std::set<std::string> m_used;
+};
+
+}  // namespace quilfen::cli

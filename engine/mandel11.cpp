@@ -1,0 +1,105 @@
+#include "mandel11.h"
+
+#include "escape_time.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace quilfen {
+
+CalcCondition CalcCond;
+CalcCondition DrawnCond;
+std::int32_t HalfSize = 0;
+std::int32_t MaxIter = 0;
+IterGrid IterMap{};
+PaletteTable PalTable{};
+bool DrawDone = false;
+bool Dragging = false;
+float DragStartX = 0.0F;
+float DragStartY = 0.0F;
+float DragEndX = 0.0F;
+float DragEndY = 0.0F;
+float CalcSeconds = 0.0F;
+std::string MflopsText;
+
+namespace {
+PictureSurface* g_picture = nullptr;
+std::function<void()> g_doEvents;
+}  // namespace
+
+void resetEngineState()
+{
+    CalcCond = {};
+    DrawnCond = {};
+    HalfSize = 0;
+    MaxIter = 0;
+    for (auto& column : IterMap)
+        column.fill(0);
+    for (auto& entry : PalTable)
+        entry.fill(0);
+    DrawDone = false;
+    Dragging = false;
+    DragStartX = DragStartY = DragEndX = DragEndY = 0.0F;
+    CalcSeconds = 0.0F;
+    MflopsText.clear();
+}
+
+void CalcMandel()
+{
+    computeIterMap(CalcCond, HalfSize, MaxIter, IterMap);
+    DrawnCond = CalcCond;
+}
+
+void attachPicture(PictureSurface* picture, std::function<void()> doEvents)
+{
+    g_picture = picture;
+    g_doEvents = std::move(doEvents);
+}
+
+int paletteIndex(std::int32_t m, std::int32_t maxIter)
+{
+    if (m >= maxIter)
+        return 0;
+    const double f = static_cast<double>(m) / static_cast<double>(maxIter);
+    return static_cast<int>(std::floor(f * 1024.0 + 0.5));
+}
+
+Colour paletteColour(const PaletteTable& table, int k)
+{
+    const auto& entry = table[static_cast<std::size_t>(k)];
+    auto clamp = [](std::int16_t c) { return std::clamp<int>(c, 0, 255); };
+    return rgb(clamp(entry[0]), clamp(entry[1]), clamp(entry[2]));
+}
+
+void DrawMandel()
+{
+    if (g_picture == nullptr)
+        return;
+    PictureSurface& pic = *g_picture;
+    const std::int32_t n = HalfSize;
+    const std::int32_t last = 2 * n;
+    const std::int32_t maxIter = MaxIter;
+
+    pic.setLeft(8);
+    pic.setTop(8);
+    pic.setWidth(2 * n);
+    pic.setHeight(2 * n);
+    pic.Cls();
+    pic.Scale(0.0, 2.0 * n, 2.0 * n, 0.0);
+
+    for (std::int32_t i = 0; i <= last; ++i) {
+        const auto& column = IterMap[static_cast<std::size_t>(i)];
+        for (std::int32_t j = 0; j <= last; ++j) {
+            const int k = paletteIndex(column[static_cast<std::size_t>(j)], maxIter);
+            pic.PSet(i, j, paletteColour(PalTable, k));
+        }
+        pic.Refresh();
+    }
+
+    DrawDone = true;
+    if (g_doEvents)
+        g_doEvents();
+}
+
+}  // namespace quilfen

@@ -1,0 +1,207 @@
+#include "picture_box.h"
+
+#include <QPainter>
+#include <QMouseEvent>
+#include <QPaintEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace quilfen {
+
+namespace {
+
+// Pixel positions far outside the picture are pulled in to this bound, so a
+// wild mouse position or region never overflows an int; both draws of an XOR
+// figure are pulled in the same way, so they still cancel.
+constexpr double kPixelBound = 1.0e6;
+
+int toPixelCoordinate(double v)
+{
+    if (std::isnan(v))
+        return 0;
+    return static_cast<int>(std::floor(std::clamp(v, -kPixelBound, kPixelBound) + 0.5));
+}
+
+int buttonBits(Qt::MouseButtons buttons)
+{
+    int bits = 0;
+    if (buttons & Qt::LeftButton)
+        bits |= 1;
+    if (buttons & Qt::RightButton)
+        bits |= 2;
+    if (buttons & Qt::MiddleButton)
+        bits |= 4;
+    return bits;
+}
+
+int shiftBits(Qt::KeyboardModifiers modifiers)
+{
+    int bits = 0;
+    if (modifiers & Qt::ShiftModifier)
+        bits |= 1;
+    if (modifiers & Qt::ControlModifier)
+        bits |= 2;
+    if (modifiers & Qt::AltModifier)
+        bits |= 4;
+    return bits;
+}
+
+QRgb toQRgb(Colour c)
+{
+    return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                static_cast<int>((c >> 16) & 0xFF));
+}
+
+}  // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    m_image = QImage(1, 1, QImage::Format_RGB32);
+    m_image.fill(backgroundColour());
+}
+
+QColor PictureBox::backgroundColour() const
+{
+    return palette().color(QPalette::Window);
+}
+
+void PictureBox::setLeft(int px) { move(px, y()); }
+void PictureBox::setTop(int px) { move(x(), px); }
+void PictureBox::setWidth(int px) { resize(std::max(px, 0), height()); }
+void PictureBox::setHeight(int px) { resize(width(), std::max(px, 0)); }
+
+void PictureBox::resizeEvent(QResizeEvent* event)
+{
+    QWidget::resizeEvent(event);
+    const QSize size = event->size().expandedTo(QSize(1, 1));
+    if (size == m_image.size())
+        return;
+    QImage resized(size, QImage::Format_RGB32);
+    resized.fill(backgroundColour());
+    QPainter painter(&resized);
+    painter.drawImage(0, 0, m_image);
+    painter.end();
+    m_image = resized;
+}
+
+void PictureBox::Cls()
+{
+    m_image.fill(backgroundColour());
+    update();
+}
+
+void PictureBox::Scale(double x1, double y1, double x2, double y2)
+{
+    m_x1 = x1;
+    m_y1 = y1;
+    m_x2 = x2;
+    m_y2 = y2;
+    m_userScale = true;
+}
+
+QPoint PictureBox::toPixel(double x, double y) const
+{
+    if (!m_userScale)
+        return {toPixelCoordinate(x), toPixelCoordinate(y)};
+    const double px = (x - m_x1) * width() / (m_x2 - m_x1);
+    const double py = (y - m_y1) * height() / (m_y2 - m_y1);
+    return {toPixelCoordinate(px), toPixelCoordinate(py)};
+}
+
+QPointF PictureBox::toUser(QPointF pixel) const
+{
+    if (!m_userScale)
+        return pixel;
+    return {m_x1 + pixel.x() * (m_x2 - m_x1) / width(), m_y1 + pixel.y() * (m_y2 - m_y1) / height()};
+}
+
+void PictureBox::PSet(double x, double y, Colour colour)
+{
+    const QPoint p = toPixel(x, y);
+    if (p.x() < 0 || p.y() < 0 || p.x() >= m_image.width() || p.y() >= m_image.height())
+        return;
+    auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(p.y()));
+    if (m_drawMode == DrawMode::XorPen)
+        row[p.x()] = 0xFF000000U | ((row[p.x()] ^ toQRgb(colour)) & 0x00FFFFFFU);
+    else
+        row[p.x()] = toQRgb(colour);
+}
+
+void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour, bool box)
+{
+    const QPoint a = toPixel(x1, y1);
+    const QPoint b = toPixel(x2, y2);
+    QPainter painter(&m_image);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    if (m_drawMode == DrawMode::XorPen)
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    QPen pen(QColor(toQRgb(colour)));
+    pen.setWidth(0);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    if (box) {
+        // drawRect covers left … left + w, so w and h are the corner distances.
+        const int left = std::min(a.x(), b.x());
+        const int top = std::min(a.y(), b.y());
+        painter.drawRect(QRect(left, top, std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
+    } else {
+        painter.drawLine(a, b);
+    }
+    painter.end();
+    update();
+}
+
+void PictureBox::setDrawMode(DrawMode mode)
+{
+    m_drawMode = mode;
+}
+
+void PictureBox::Refresh()
+{
+    repaint();
+}
+
+bool PictureBox::LoadPicture(const QString& path)
+{
+    m_image.fill(backgroundColour());
+    QImage picture;
+    const bool loaded = picture.load(path);
+    if (loaded) {
+        QPainter painter(&m_image);
+        painter.drawImage(0, 0, picture);
+    }
+    update();
+    return loaded;
+}
+
+void PictureBox::mousePressEvent(QMouseEvent* event)
+{
+    const QPointF user = toUser(event->position());
+    emit mouseDown(buttonBits(event->button()), shiftBits(event->modifiers()),
+                   static_cast<float>(user.x()), static_cast<float>(user.y()));
+}
+
+void PictureBox::mouseMoveEvent(QMouseEvent* event)
+{
+    const QPointF user = toUser(event->position());
+    emit mouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()),
+                   static_cast<float>(user.x()), static_cast<float>(user.y()));
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event)
+{
+    const QPointF user = toUser(event->position());
+    emit mouseUp(buttonBits(event->button()), shiftBits(event->modifiers()),
+                 static_cast<float>(user.x()), static_cast<float>(user.y()));
+}
+
+void PictureBox::paintEvent(QPaintEvent* event)
+{
+    QPainter painter(this);
+    painter.drawImage(event->rect().topLeft(), m_image, event->rect());
+}
+
+}  // namespace quilfen

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "picture_surface.h"
+
+#include <QImage>
+#include <QWidget>
+
+namespace quilfen {
+
+// A picture box: a widget whose drawing lives in a persistent image (its
+// Image) that survives being covered, is what paintEvent shows, and is what
+// the export commands save. It has no frame, so its drawing area is its whole
+// outer box, and user coordinates set by Scale map linearly onto it.
+class PictureBox : public QWidget, public PictureSurface {
+    Q_OBJECT
+public:
+    explicit PictureBox(QWidget* parent = nullptr);
+
+    void setLeft(int px) override;
+    void setTop(int px) override;
+    void setWidth(int px) override;
+    void setHeight(int px) override;
+    void Cls() override;
+    void Scale(double x1, double y1, double x2, double y2) override;
+    void PSet(double x, double y, Colour colour) override;
+    void Line(double x1, double y1, double x2, double y2, Colour colour, bool box) override;
+    void setDrawMode(DrawMode mode) override;
+    void Refresh() override;
+
+    // Wipes the drawing and shows the bitmap file at its natural size from
+    // the top-left corner; false (and a blank picture) if it cannot be read.
+    bool LoadPicture(const QString& path);
+
+    // The persistent image.
+    const QImage& image() const { return m_image; }
+
+    // Pixel position of a point in user coordinates (rounded to the nearest pixel).
+    QPoint toPixel(double x, double y) const;
+    // User coordinates of a pixel position (for mouse events).
+    QPointF toUser(QPointF pixel) const;
+
+    QColor backgroundColour() const;
+
+signals:
+    // Mouse events in user units. For presses and releases `button` is the
+    // one button that changed (1 left, 2 right, 4 middle); for moves it is
+    // the set of buttons held. `shift` is 1 Shift, 2 Ctrl, 4 Alt.
+    void mouseDown(int button, int shift, float x, float y);
+    void mouseMove(int button, int shift, float x, float y);
+    void mouseUp(int button, int shift, float x, float y);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    QImage m_image;
+    double m_x1 = 0.0;
+    double m_y1 = 0.0;
+    double m_x2 = 1.0;
+    double m_y2 = 1.0;
+    bool m_userScale = false;  // false: user units are pixels
+    DrawMode m_drawMode = DrawMode::CopyPen;
+};
+
+}  // namespace quilfen

@@ -1,0 +1,169 @@
+#include "qt_platform.h"
+
+#include "bmp_writer.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QProcess>
+
+#include <time.h>
+
+namespace quilfen {
+
+namespace {
+
+QMessageBox::StandardButton toStandardButton(MsgAnswer answer)
+{
+    switch (answer) {
+    case MsgAnswer::Ok: return QMessageBox::Ok;
+    case MsgAnswer::Cancel: return QMessageBox::Cancel;
+    case MsgAnswer::Yes: return QMessageBox::Yes;
+    case MsgAnswer::No: return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+// "Description|pattern|Description|pattern" into Qt's "Description (pattern);;…".
+QStringList toNameFilters(const QString& filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+        result << QStringLiteral("%1 (%2)").arg(parts[i], parts[i + 1]);
+    return result;
+}
+
+void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
+{
+    dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+    const QFileInfo proposed(request.proposedPath);
+    dialog.setDirectory(proposed.absolutePath());
+    dialog.selectFile(proposed.fileName());
+    const QStringList filters = toNameFilters(request.filter);
+    if (!filters.isEmpty()) {
+        dialog.setNameFilters(filters);
+        const qsizetype index = std::max(request.filterIndex, 1) - 1;
+        if (index < filters.size())
+            dialog.selectNameFilter(filters[index]);
+    }
+}
+
+}  // namespace
+
+MsgAnswer QtPlatform::messageBox(const MessageBoxRequest& request)
+{
+    QMessageBox box;
+    box.setText(request.text);
+    box.setWindowTitle(request.title.isEmpty() ? QApplication::applicationName() : request.title);
+    switch (request.icon) {
+    case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case MsgIcon::Critical: box.setIcon(QMessageBox::Critical); break;
+    case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+    }
+    switch (request.buttons) {
+    case MsgButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case MsgButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
+    case MsgButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    box.setDefaultButton(toStandardButton(request.defaultButton));
+    switch (box.exec()) {
+    case QMessageBox::Ok: return MsgAnswer::Ok;
+    case QMessageBox::Yes: return MsgAnswer::Yes;
+    case QMessageBox::No: return MsgAnswer::No;
+    default: return request.buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Cancel;
+    }
+}
+
+std::optional<QString> QtPlatform::openFileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog;
+    setUpFileDialog(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Without the "file must exist" flag a typed name of a missing file is accepted.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<QString> QtPlatform::saveFileDialog(const FileDialogRequest& request)
+{
+    QFileDialog dialog;
+    setUpFileDialog(dialog, request);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kOfnOverwritePrompt) == 0);
+    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        const QString chosen = dialog.selectedFiles().constFirst();
+        const QFileInfo info(chosen);
+        QString refusal;
+        if ((request.flags & kOfnPathMustExist) && !QFileInfo(info.absolutePath()).isDir())
+            refusal = QObject::tr("フォルダ %1 が見つかりません。").arg(info.absolutePath());
+        else if ((request.flags & kOfnNoReadOnlyReturn) &&
+                 ((info.exists() && !info.isWritable()) ||
+                  (!info.exists() && !QFileInfo(info.absolutePath()).isWritable())))
+            refusal = QObject::tr("%1 は読み取り専用です。").arg(chosen);
+        if (refusal.isEmpty())
+            return chosen;
+        QMessageBox::warning(&dialog, dialog.windowTitle(), refusal);
+    }
+    return std::nullopt;
+}
+
+bool QtPlatform::savePicture(const QImage& image, const QString& path, QString* error)
+{
+    return writeBmpAtomically(image, path, error);
+}
+
+void QtPlatform::setClipboardImage(const QImage& image)
+{
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setImage(image);
+}
+
+std::uint32_t QtPlatform::tickCount()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000U +
+                    static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000U;
+    return static_cast<std::uint32_t>(ms);
+}
+
+void QtPlatform::doEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+int QtPlatform::showModal(QDialog& form)
+{
+    return form.exec();
+}
+
+QString QtPlatform::programDirectory()
+{
+    return QCoreApplication::applicationDirPath();
+}
+
+bool QtPlatform::fileExists(const QString& path)
+{
+    return QFileInfo(path).isFile();
+}
+
+bool QtPlatform::startProgram(const QString& path)
+{
+    return QProcess::startDetached(path, {});
+}
+
+void QtPlatform::endProgram(int exitCode)
+{
+    QApplication::closeAllWindows();
+    QCoreApplication::exit(exitCode);
+}
+
+}  // namespace quilfen

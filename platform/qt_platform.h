@@ -1,0 +1,24 @@
+#pragma once
+
+#include "platform.h"
+
+namespace quilfen {
+
+// The real desktop, through Qt.
+class QtPlatform : public Platform {
+public:
+    MsgAnswer messageBox(const MessageBoxRequest& request) override;
+    std::optional<QString> openFileDialog(const FileDialogRequest& request) override;
+    std::optional<QString> saveFileDialog(const FileDialogRequest& request) override;
+    bool savePicture(const QImage& image, const QString& path, QString* error) override;
+    void setClipboardImage(const QImage& image) override;
+    std::uint32_t tickCount() override;
+    void doEvents() override;
+    int showModal(QDialog& form) override;
+    QString programDirectory() override;
+    bool fileExists(const QString& path) override;
+    bool startProgram(const QString& path) override;
+    void endProgram(int exitCode) override;
+};
+
+}  // namespace quilfen

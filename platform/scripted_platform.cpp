@@ -1,0 +1,109 @@
+#include "scripted_platform.h"
+
+#include "bmp_writer.h"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QFileInfo>
+
+namespace quilfen {
+
+namespace {
+std::optional<QString> takeAnswer(QStringList& answers)
+{
+    if (answers.isEmpty())
+        return std::nullopt;
+    const QString answer = answers.takeFirst();
+    if (answer.isNull())
+        return std::nullopt;
+    return answer;
+}
+}  // namespace
+
+MsgAnswer ScriptedPlatform::messageBox(const MessageBoxRequest& request)
+{
+    messages.push_back(request);
+    if (messageAnswers.empty())
+        return request.defaultButton;
+    const MsgAnswer answer = messageAnswers.front();
+    messageAnswers.pop_front();
+    return answer;
+}
+
+std::optional<QString> ScriptedPlatform::openFileDialog(const FileDialogRequest& request)
+{
+    openRequests.push_back(request);
+    return takeAnswer(openAnswers);
+}
+
+std::optional<QString> ScriptedPlatform::saveFileDialog(const FileDialogRequest& request)
+{
+    saveRequests.push_back(request);
+    return takeAnswer(saveAnswers);
+}
+
+bool ScriptedPlatform::savePicture(const QImage& image, const QString& path, QString* error)
+{
+    savedPaths << path;
+    if (failSaves) {
+        if (error)
+            *error = QStringLiteral("scripted failure");
+        return false;
+    }
+    return writeBmpAtomically(image, path, error);
+}
+
+void ScriptedPlatform::setClipboardImage(const QImage& image)
+{
+    clipboard = image;
+    ++clipboardSets;
+}
+
+std::uint32_t ScriptedPlatform::tickCount()
+{
+    ++tickReadings;
+    if (onTick)
+        return onTick();
+    const std::uint32_t now = ticks;
+    ticks += tickStep;
+    return now;
+}
+
+void ScriptedPlatform::doEvents()
+{
+    ++doEventsCalls;
+    if (onDoEvents)
+        onDoEvents();
+}
+
+int ScriptedPlatform::showModal(QDialog& form)
+{
+    modalForms << form.objectName();
+    const auto handler = modalHandlers.find(form.objectName());
+    if (handler == modalHandlers.end())
+        return QDialog::Rejected;
+    return handler->second(form);
+}
+
+QString ScriptedPlatform::programDirectory()
+{
+    return directory.isEmpty() ? QCoreApplication::applicationDirPath() : directory;
+}
+
+bool ScriptedPlatform::fileExists(const QString& path)
+{
+    return existingFiles.contains(path) || QFileInfo(path).isFile();
+}
+
+bool ScriptedPlatform::startProgram(const QString& path)
+{
+    startedPrograms << path;
+    return startSucceeds;
+}
+
+void ScriptedPlatform::endProgram(int exitCode)
+{
+    endRequests.push_back(exitCode);
+}
+
+}  // namespace quilfen

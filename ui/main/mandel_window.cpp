@@ -1,0 +1,165 @@
+#include "mandel_window.h"
+
+#include "mandel11.h"
+#include "palette_reader.h"
+#include "picture_box.h"
+#include "platform.h"
+
+#include <QLabel>
+#include <QMenuBar>
+#include <QScopedValueRollback>
+
+namespace quilfen {
+
+namespace {
+
+MANDEL* g_instance = nullptr;
+
+// Size of the area below the menu bar.
+constexpr int kClientWidth = 415;
+constexpr int kClientHeight = 437;
+
+// True while a command or a mouse selection handler runs. The drawing lets
+// queued input through once at its end; a command started from there would
+// run inside another one (and could reach a dialog that is being closed),
+// so such input is dropped instead.
+bool g_commandRunning = false;
+
+}  // namespace
+
+MANDEL* MANDEL::instance()
+{
+    return g_instance;
+}
+
+MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
+{
+    g_instance = this;
+    setObjectName(QStringLiteral("MANDEL"));
+    setWindowTitle(QStringLiteral("Quilfen"));
+    setWindowIcon(QIcon(QStringLiteral(":/quilfen/quilfen.png")));
+    // A fixed single border: no resizing, no minimise or maximise button.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    Picture1 = new PictureBox(client);
+    Picture1->setObjectName(QStringLiteral("Picture1"));
+    Picture1->setGeometry(8, 0, 401, 401);
+    Picture1->setFocusPolicy(Qt::StrongFocus);
+
+    Label1 = new QLabel(QStringLiteral("待機中です"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->setGeometry(7, 412, 403, 20);
+    Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Label1->setLineWidth(1);
+    QFont labelFont(QStringLiteral("ＭＳ Ｐゴシック"));
+    labelFont.setPointSizeF(9.75);
+    labelFont.setWeight(QFont::Normal);
+    Label1->setFont(labelFont);
+
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+    auto addMenu = [bar](const char* name, const QString& caption) {
+        QMenu* menu = bar->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        menu->menuAction()->setObjectName(QString::fromLatin1(name));
+        return menu;
+    };
+    QMenu* file = addMenu("MenuFile", QStringLiteral("ﾌｧｲﾙ"));
+    addMenuItem(file, "MenuEditPal", QStringLiteral("パレットファイルの読み込み"), &MANDEL::MenuEditPal_Click);
+    addMenuItem(file, "MenuFileSave", QStringLiteral("画像を保存"), &MANDEL::MenuFileSave_Click);
+    addMenuItem(file, "MenuFileEnd", QStringLiteral("Quilfen の終了"), &MANDEL::MenuFileEnd_Click);
+    QMenu* edit = addMenu("MenuEdit", QStringLiteral("編集"));
+    addMenuItem(edit, "MenuEditCopy", QStringLiteral("クリップボードへコピー"), &MANDEL::MenuEditCopy_Click);
+    QMenu* condition = addMenu("MenuCondition", QStringLiteral("計算"));
+    addMenuItem(condition, "MenuConditionCal", QStringLiteral("条件を指定して実行"),
+                &MANDEL::MenuConditionCal_Click);
+    QMenu* bench = addMenu("MenuBench", QStringLiteral("ﾍﾞﾝﾁﾏｰｸ"));
+    addMenuItem(bench, "MenuBenchGo", QStringLiteral("実行"), &MANDEL::MenuBenchGo_Click);
+    QMenu* help = addMenu("MenuHelp", QStringLiteral("ﾍﾙﾌﾟ"));
+    addMenuItem(help, "MenuHelpAbout", QStringLiteral("Quilfen について"), &MANDEL::MenuHelpAbout_Click);
+
+    auto guarded = [this](void (MANDEL::*handler)(int, int, float, float)) {
+        return [this, handler](int button, int shift, float x, float y) {
+            if (g_commandRunning)
+                return;
+            QScopedValueRollback running(g_commandRunning, true);
+            (this->*handler)(button, shift, x, y);
+        };
+    };
+    connect(Picture1, &PictureBox::mouseDown, this, guarded(&MANDEL::Picture1_MouseDown));
+    connect(Picture1, &PictureBox::mouseMove, this, guarded(&MANDEL::Picture1_MouseMove));
+    connect(Picture1, &PictureBox::mouseUp, this, guarded(&MANDEL::Picture1_MouseUp));
+
+    adjustSize();
+    setFixedSize(sizeHint());
+
+    attachPicture(Picture1, [] { platform().doEvents(); });
+}
+
+MANDEL::~MANDEL()
+{
+    if (g_instance == this) {
+        attachPicture(nullptr, {});
+        g_instance = nullptr;
+    }
+}
+
+QAction* MANDEL::addMenuItem(QMenu* menu, const char* name, const QString& caption,
+                             void (MANDEL::*handler)())
+{
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(name));
+    connect(action, &QAction::triggered, this, [this, handler] {
+        if (g_commandRunning)
+            return;
+        QScopedValueRollback running(g_commandRunning, true);
+        (this->*handler)();
+    });
+    return action;
+}
+
+bool MANDEL::Form_Load()
+{
+    HalfSize = 200;
+    CalcCond = {-0.5, 0.0, 2.5};
+    MaxIter = 500;
+    DrawDone = false;
+    Dragging = false;
+
+    const QString path = platform().programDirectory() + QStringLiteral("/default.qpl");
+    const PaletteReadResult result = ReadPaletteFile(path.toStdString());
+    if (result == PaletteReadResult::Loaded || result == PaletteReadResult::NotPalette)
+        return true;
+
+    MessageBoxRequest message;
+    message.text = QStringLiteral("default.qplファイルの読み込みに失敗しました。") + QChar(13) +
+                   QStringLiteral("プログラムを終了します。");
+    message.title = QStringLiteral("Error");
+    message.icon = MsgIcon::Critical;
+    message.buttons = MsgButtons::Ok;
+    platform().messageBox(message);
+    platform().endProgram(1);
+    return false;
+}
+
+void MANDEL::MenuFileEnd_Click()
+{
+    platform().endProgram(0);
+}
+
+void MANDEL::setStatus(const QString& text, const QColor& colour)
+{
+    QPalette pal = Label1->palette();
+    pal.setColor(QPalette::WindowText, colour);
+    Label1->setPalette(pal);
+    Label1->setText(text);
+    Label1->repaint();
+}
+
+}  // namespace quilfen

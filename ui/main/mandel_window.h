@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QMainWindow>
+
+class QLabel;
+class QAction;
+
+namespace quilfen {
+
+class PictureBox;
+
+// The main window: the picture, the status line and the menu bar from
+// which every command starts. One instance lives for the whole run.
+class MANDEL : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MANDEL(QWidget* parent = nullptr);
+    ~MANDEL() override;
+
+    // The one main window, or nullptr before it exists.
+    static MANDEL* instance();
+
+    // Sets the start-up state and reads default.qpl. Returns false when the
+    // table could not be read: the error has been shown and the program ends.
+    bool Form_Load();
+
+    PictureBox* Picture1 = nullptr;
+    QLabel* Label1 = nullptr;
+
+    void MenuEditPal_Click();
+    void MenuFileSave_Click();
+    void MenuFileEnd_Click();
+    void MenuEditCopy_Click();
+    void MenuConditionCal_Click();
+    void MenuBenchGo_Click();
+    void MenuHelpAbout_Click();
+
+    void Picture1_MouseDown(int button, int shift, float x, float y);
+    void Picture1_MouseMove(int button, int shift, float x, float y);
+    void Picture1_MouseUp(int button, int shift, float x, float y);
+
+    // Sets the status line's text and colour and repaints it at once.
+    void setStatus(const QString& text, const QColor& colour);
+
+private:
+    QAction* addMenuItem(class QMenu* menu, const char* name, const QString& caption,
+                         void (MANDEL::*handler)());
+};
+
+}  // namespace quilfen
