@@ -75,7 +75,15 @@ void PictureBox::setHeight(int px) { resize(width(), std::max(px, 0)); }
 void PictureBox::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
-    const QSize size = event->size().expandedTo(QSize(1, 1));
+    syncImageSize();
+}
+
+// A hidden widget gets its resize event only when shown, so every drawing
+// operation first brings the image to the widget's current size, keeping what
+// was drawn in the part that remains.
+void PictureBox::syncImageSize()
+{
+    const QSize size = this->size().expandedTo(QSize(1, 1));
     if (size == m_image.size())
         return;
     QImage resized(size, QImage::Format_RGB32);
@@ -88,6 +96,7 @@ void PictureBox::resizeEvent(QResizeEvent* event)
 
 void PictureBox::Cls()
 {
+    syncImageSize();
     m_image.fill(backgroundColour());
     update();
 }
@@ -119,6 +128,7 @@ QPointF PictureBox::toUser(QPointF pixel) const
 
 void PictureBox::PSet(double x, double y, Colour colour)
 {
+    syncImageSize();
     const QPoint p = toPixel(x, y);
     if (p.x() < 0 || p.y() < 0 || p.x() >= m_image.width() || p.y() >= m_image.height())
         return;
@@ -131,6 +141,7 @@ void PictureBox::PSet(double x, double y, Colour colour)
 
 void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour, bool box)
 {
+    syncImageSize();
     const QPoint a = toPixel(x1, y1);
     const QPoint b = toPixel(x2, y2);
     QPainter painter(&m_image);
@@ -166,6 +177,7 @@ void PictureBox::Refresh()
 
 bool PictureBox::LoadPicture(const QString& path)
 {
+    syncImageSize();
     m_image.fill(backgroundColour());
     QImage picture;
     const bool loaded = picture.load(path);

@@ -31,8 +31,12 @@ public:
     // the top-left corner; false (and a blank picture) if it cannot be read.
     bool LoadPicture(const QString& path);
 
-    // The persistent image.
-    const QImage& image() const { return m_image; }
+    // The persistent image, as large as the widget.
+    const QImage& image()
+    {
+        syncImageSize();
+        return m_image;
+    }
 
     // Pixel position of a point in user coordinates (rounded to the nearest pixel).
     QPoint toPixel(double x, double y) const;
@@ -57,6 +61,8 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    void syncImageSize();
+
     QImage m_image;
     double m_x1 = 0.0;
     double m_y1 = 0.0;
