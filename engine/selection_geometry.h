@@ -1,10 +1,22 @@
 #pragma once
 
+#include "calc_condition.h"
+
 namespace quilfen {
 
 // Far corner of the square selection that starts at (startX, startY) and
-// follows the pointer (x, y); the larger of the two distances is the side.
+// follows the pointer (x, y), in the picture's user units; the larger of the
+// two distances is the side, and a zero distance extends towards larger values.
 double SquareEndX(double startX, double startY, double x, double y);
 double SquareEndY(double startX, double startY, double x, double y);
+
+// Width of the picture in user units (2 × HalfSize, with HalfSize always 200).
+inline constexpr double kSelectionPictureUnits = 400.0;
+
+// The region that the square from (startX, startY) to (endX, endY), in user
+// units of a picture showing `drawn`, selects: its centre and its side mapped
+// onto the complex plane. Positions outside the picture are used as they are.
+CalcCondition selectedRegion(const CalcCondition& drawn, double startX, double startY,
+                             double endX, double endY);
 
 }  // namespace quilfen
