@@ -5,6 +5,8 @@
 // registry read of the program goes through the Platform installed here, so
 // tests can replace it with a scripted double that never blocks.
 
+#include "registry.h"
+
 #include <QImage>
 #include <QString>
 
@@ -75,6 +77,9 @@ public:
 
     // Starts another program without waiting for it; false if it cannot start.
     virtual bool startProgram(const QString& path) = 0;
+
+    // The system registry (on Linux a settings file standing in for it).
+    virtual Registry& registry() = 0;
 
     // Ends the program: no later command runs.
     virtual void endProgram(int exitCode) = 0;

@@ -160,6 +160,11 @@ bool QtPlatform::startProgram(const QString& path)
     return QProcess::startDetached(path, {});
 }
 
+Registry& QtPlatform::registry()
+{
+    return m_registry;
+}
+
 void QtPlatform::endProgram(int exitCode)
 {
     QApplication::closeAllWindows();

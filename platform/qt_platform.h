@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform.h"
+#include "settings_registry.h"
 
 namespace quilfen {
 
@@ -18,7 +19,11 @@ public:
     QString programDirectory() override;
     bool fileExists(const QString& path) override;
     bool startProgram(const QString& path) override;
+    Registry& registry() override;
     void endProgram(int exitCode) override;
+
+private:
+    SettingsRegistry m_registry;  // the file at kSystemRegistryPath
 };
 
 }  // namespace quilfen

@@ -101,6 +101,11 @@ bool ScriptedPlatform::startProgram(const QString& path)
     return startSucceeds;
 }
 
+Registry& ScriptedPlatform::registry()
+{
+    return fakeRegistry;
+}
+
 void ScriptedPlatform::endProgram(int exitCode)
 {
     endRequests.push_back(exitCode);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "memory_registry.h"
 #include "platform.h"
 
 #include <QStringList>
@@ -57,6 +58,9 @@ public:
     bool startSucceeds = true;
     QStringList startedPrograms;
 
+    // The registry: filled by the test; records every open, query and close.
+    MemoryRegistry fakeRegistry;
+
     std::vector<int> endRequests;
 
     MsgAnswer messageBox(const MessageBoxRequest& request) override;
@@ -70,6 +74,7 @@ public:
     QString programDirectory() override;
     bool fileExists(const QString& path) override;
     bool startProgram(const QString& path) override;
+    Registry& registry() override;
     void endProgram(int exitCode) override;
 };
 

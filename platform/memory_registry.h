@@ -1,0 +1,86 @@
+#pragma once
+
+#include "registry.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <map>
+#include <vector>
+
+namespace quilfen {
+
+struct RegistryValue {
+    std::uint32_t kind = kRegNone;
+    QByteArray data;  // exactly the bytes a query returns
+};
+
+// A registry held in memory: keys under the local-machine root, each with its
+// values and the access rights it grants. Key and value names compare without
+// regard to letter case, as on the desktop's registry. It records every call,
+// so a caller's order of lookups can be checked.
+class MemoryRegistry : public Registry {
+public:
+    struct OpenCall {
+        QString key;  // full path under the root
+        std::uint32_t options = 0;
+        std::uint32_t access = 0;
+        std::int32_t status = 0;
+    };
+    struct QueryCall {
+        QString key;
+        QString valueName;
+        std::uint32_t bufferSize = 0;
+        std::int32_t status = 0;
+    };
+
+    // Creates the key if needed and sets one value.
+    void setValue(const QString& key, const QString& valueName, const RegistryValue& value);
+    void setText(const QString& key, const QString& valueName, const QString& text);
+    void setDword(const QString& key, const QString& valueName, std::uint32_t number);
+    // Creates an empty key.
+    void addKey(const QString& key);
+    // Rights the key grants; an open asking for more is refused. Default: all.
+    void setGrantedAccess(const QString& key, std::uint32_t access);
+    void clear();
+
+    std::vector<OpenCall> opens;
+    std::vector<QueryCall> queries;
+    std::vector<RegistryKey> closes;
+
+    // Handles opened and not yet closed.
+    int openHandleCount() const { return static_cast<int>(m_handles.size()); }
+
+    std::int32_t openKey(RegistryKey root, const QString& subKey, std::uint32_t options,
+                         std::uint32_t access, RegistryKey* key) override;
+    std::int32_t queryValue(RegistryKey key, const QString& valueName, std::uint32_t* kind,
+                            unsigned char* data, std::uint32_t* size) override;
+    std::int32_t closeKey(RegistryKey key) override;
+
+protected:
+    // Called at the start of every open: a subclass may refresh the content
+    // here, or return a failure status that every open then gives.
+    virtual std::int32_t refresh() { return kErrorSuccess; }
+
+private:
+    struct Key {
+        QString path;  // as first written
+        std::map<QString, RegistryValue> values;  // by case-folded name
+        std::uint32_t grantedAccess = 0xFFFFFFFFu;
+    };
+    struct Handle {
+        QString path;
+        std::map<QString, RegistryValue> values;  // as they were when opened
+    };
+
+    Key& keyAt(const QString& path);
+
+    std::map<QString, Key> m_keys;  // by case-folded path
+    std::map<RegistryKey, Handle> m_handles;
+    RegistryKey m_nextHandle = 0x100;
+};
+
+// "A\\B\\C" with repeated or outer separators removed, for comparison.
+QString normaliseKeyPath(const QString& path);
+
+}  // namespace quilfen
