@@ -1,14 +1,237 @@
+// Reads a palette table file: the header "Quilfen Palette Table File" as the
+// first field, then 3,075 values (red, green, blue of entries 0 … 1024), each
+// field ended by a comma or a line break. The file is read as a stream through
+// a small fixed buffer, so its size never matters: nothing after the 3,075th
+// value is looked at, and no field is ever held longer than kMaxFieldBytes.
+//
+// Choices for what a hand-made file may contain beyond the canonical layout:
+// - Line ends LF, CR LF and CR are all line breaks.
+// - A UTF-8 byte-order mark at the very start of the file is skipped.
+// - Blanks and tabs before and after a field are ignored; other control
+//   characters are part of the field (and so make a value unreadable).
+// - Blank lines between values are skipped: before a value, line breaks count
+//   as blanks. An empty value between two commas ("1,,2") is not a number.
+// - The header is the text before the first comma or line break of the file;
+//   an empty first line is therefore not the header (NotPalette).
+// - A field may be written in double quotes; the text between them is taken
+//   exactly, blanks included, so "12" is 12 but " 12" is not a number.
+//   The closing quote must come before the end of the line; anything but
+//   blanks between it and the field's end makes the field something else
+//   (a header with more words, a value that is not a number).
+// - A value is an optional sign and decimal digits, leading zeros allowed.
+//   A fractional part ("1.5", "1."), an exponent, or any other text is not a
+//   number: Broken. So is a number outside -32768 … 32767.
+// - A file that ends before the first field has a character (empty, or only a
+//   byte-order mark and blanks) is Broken; a read error is Broken.
+// - A field longer than kMaxFieldBytes, counted from the end of the previous
+//   field with skipped blanks and line breaks included, is unreadable
+//   (Broken). No palette needs that much room, and it keeps a huge file
+//   without line breaks from being read in full.
+// - A path that names a folder cannot be opened as a file: OpenFailed.
+
 #include "palette_reader.h"
 
 #include "mandel11.h"
 
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string_view>
+#include <system_error>
+
 namespace quilfen {
+
+namespace {
+
+constexpr std::string_view kHeader = "Quilfen Palette Table File";
+constexpr std::size_t kMaxFieldBytes = 4096;
+constexpr int kEnd = -1;
+
+// Sequential bytes of an open file through a fixed buffer.
+class ByteStream {
+public:
+    explicit ByteStream(std::FILE* file) : m_file(file) {}
+
+    int peek()
+    {
+        if (m_pos == m_len && !fill(1))
+            return kEnd;
+        return m_buffer[m_pos];
+    }
+
+    int get()
+    {
+        const int c = peek();
+        if (c != kEnd)
+            ++m_pos;
+        return c;
+    }
+
+    // Skips prefix if the stream starts with it; call before anything else.
+    void skipPrefix(std::string_view prefix)
+    {
+        fill(prefix.size());
+        if (m_len - m_pos < prefix.size())
+            return;
+        for (std::size_t k = 0; k < prefix.size(); ++k) {
+            if (m_buffer[m_pos + k] != static_cast<unsigned char>(prefix[k]))
+                return;
+        }
+        m_pos += prefix.size();
+    }
+
+    bool failed() const { return m_failed; }
+
+private:
+    // Makes at least want bytes available unless the file ends first.
+    bool fill(std::size_t want)
+    {
+        if (m_pos == m_len)
+            m_pos = m_len = 0;
+        while (m_len - m_pos < want && !m_atEnd) {
+            const std::size_t got =
+                std::fread(m_buffer.data() + m_len, 1, m_buffer.size() - m_len, m_file);
+            m_len += got;
+            if (got == 0) {
+                m_atEnd = true;
+                m_failed = std::ferror(m_file) != 0;
+            }
+        }
+        return m_len - m_pos >= want;
+    }
+
+    std::FILE* m_file;
+    std::array<unsigned char, 16384> m_buffer{};
+    std::size_t m_pos = 0;
+    std::size_t m_len = 0;
+    bool m_atEnd = false;
+    bool m_failed = false;
+};
+
+bool isBlank(int c) { return c == ' ' || c == '\t'; }
+bool isLineBreak(int c) { return c == '\r' || c == '\n'; }
+
+enum class FieldStatus {
+    Read,       // a field ended by a comma, a line break or the end of the file
+    NoField,    // the file ended before the field had a character
+    Unreadable  // too long, an unclosed quote, or a read error
+};
+
+struct Field {
+    std::string text;
+    bool clean = true;  // false when text follows a closing quote
+};
+
+// Reads one field and its terminator. A CR ending the field is taken alone;
+// the LF of a CR LF pair is skipped before the next value, as a blank line.
+FieldStatus readField(ByteStream& in, bool lineBreaksAreBlanks, Field& field)
+{
+    field.text.clear();
+    field.clean = true;
+    std::size_t used = 0;
+    auto next = [&]() {
+        ++used;
+        return in.get();
+    };
+
+    int c = in.peek();
+    while (isBlank(c) || (lineBreaksAreBlanks && isLineBreak(c))) {
+        next();
+        if (used > kMaxFieldBytes)
+            return FieldStatus::Unreadable;
+        c = in.peek();
+    }
+    if (c == kEnd)
+        return in.failed() ? FieldStatus::Unreadable : FieldStatus::NoField;
+
+    if (c == '"') {
+        next();
+        for (c = next(); c != '"'; c = next()) {
+            if (c == kEnd || isLineBreak(c) || used > kMaxFieldBytes)
+                return FieldStatus::Unreadable;
+            field.text.push_back(static_cast<char>(c));
+        }
+        for (c = next(); isBlank(c); c = next()) {
+            if (used > kMaxFieldBytes)
+                return FieldStatus::Unreadable;
+        }
+        if (c != ',' && !isLineBreak(c) && c != kEnd)
+            field.clean = false;  // whatever follows is never needed
+    } else {
+        for (c = next(); c != ',' && !isLineBreak(c) && c != kEnd; c = next()) {
+            if (used > kMaxFieldBytes)
+                return FieldStatus::Unreadable;
+            field.text.push_back(static_cast<char>(c));
+        }
+        while (!field.text.empty() && isBlank(field.text.back()))
+            field.text.pop_back();
+    }
+    if (in.failed())
+        return FieldStatus::Unreadable;
+    return FieldStatus::Read;
+}
+
+// An optional sign and decimal digits whose value fits 16 bits signed.
+bool parseValue(const Field& field, std::int16_t& value)
+{
+    if (!field.clean)
+        return false;
+    std::string_view text = field.text;
+    bool negative = false;
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
+        negative = text.front() == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty())
+        return false;
+    long magnitude = 0;  // stops growing past the range; the field length is bounded anyway
+    for (char ch : text) {
+        if (ch < '0' || ch > '9')
+            return false;
+        if (magnitude <= 32768)
+            magnitude = magnitude * 10 + (ch - '0');
+    }
+    const long signedValue = negative ? -magnitude : magnitude;
+    if (signedValue < -32768 || signedValue > 32767)
+        return false;
+    value = static_cast<std::int16_t>(signedValue);
+    return true;
+}
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+}  // namespace
 
 PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
 {
-    (void)path;
-    (void)table;
-    return PaletteReadResult::OpenFailed;  // placeholder until the reader lands
+    std::error_code ignored;
+    if (std::filesystem::is_directory(path, ignored))
+        return PaletteReadResult::OpenFailed;
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    if (!file)
+        return PaletteReadResult::OpenFailed;
+
+    ByteStream in(file.get());
+    in.skipPrefix("\xEF\xBB\xBF");
+
+    Field field;
+    if (readField(in, false, field) != FieldStatus::Read)
+        return PaletteReadResult::Broken;
+    if (!field.clean || field.text != kHeader)
+        return PaletteReadResult::NotPalette;
+
+    for (auto& entry : table) {
+        for (auto& component : entry) {
+            std::int16_t value = 0;
+            if (readField(in, true, field) != FieldStatus::Read || !parseValue(field, value))
+                return PaletteReadResult::Broken;
+            component = value;
+        }
+    }
+    return PaletteReadResult::Loaded;
 }
 
 PaletteReadResult ReadPaletteFile(const std::string& path)
