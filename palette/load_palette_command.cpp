@@ -1,8 +1,89 @@
 #include "mandel_window.h"
 
+#include "mandel11.h"
+#include "palette_reader.h"
+#include "platform.h"
+
+#include <QFile>
+#include <QLabel>
+
+#include <exception>
+
 namespace quilfen {
 
-// Loading a palette from the menu lands here.
-void MANDEL::MenuEditPal_Click() {}
+namespace {
+
+const QChar kCr(13);
+
+void showError(const QString& text)
+{
+    MessageBoxRequest message;
+    message.text = text;
+    message.title = QStringLiteral("Error");
+    message.icon = MsgIcon::Critical;
+    message.buttons = MsgButtons::Ok;
+    platform().messageBox(message);
+}
+
+void showBrokenFile()
+{
+    showError(QStringLiteral("パレットファイルが壊れています。") + kCr +
+              QStringLiteral("読み込むことができませんでした。"));
+}
+
+}  // namespace
+
+void MANDEL::MenuEditPal_Click()
+{
+    FileDialogRequest dialog;
+    dialog.proposedPath = platform().programDirectory() + QStringLiteral("/Default.qpl");
+    dialog.flags = kOfnHideReadOnly;
+    dialog.filter = QStringLiteral("Quilfen Palette File(.qpl)|*.qpl");
+    dialog.filterIndex = 1;
+    const std::optional<QString> chosen = platform().openFileDialog(dialog);
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    // Anything that goes wrong from the read to the end of the redraw is
+    // reported as a broken file; the table keeps what was read before it.
+    try {
+        switch (ReadPaletteFile(QFile::encodeName(*chosen).toStdString())) {
+        case PaletteReadResult::OpenFailed:
+            return;
+        case PaletteReadResult::NotPalette:
+            showError(QStringLiteral("これはパレットファイルではありません。"));
+            return;
+        case PaletteReadResult::Broken:
+            showBrokenFile();
+            return;
+        case PaletteReadResult::Loaded:
+            break;
+        }
+
+        // The status line keeps its first text until something is computed:
+        // only then is there a picture to redraw.
+        if (Label1->text() == QStringLiteral("待機中です")) {
+            MessageBoxRequest done;
+            done.text = QStringLiteral("パレットファイルを読み込みました");
+            done.title = QStringLiteral("完了");
+            done.icon = MsgIcon::Information;
+            done.buttons = MsgButtons::Ok;
+            platform().messageBox(done);
+            return;
+        }
+
+        MessageBoxRequest question;
+        question.text = QStringLiteral("パレットファイルを読み込みました。") + kCr +
+                        QStringLiteral("再描画しますか？ ");
+        question.title = QStringLiteral("再描画しますか？");
+        question.icon = MsgIcon::Question;
+        question.buttons = MsgButtons::YesNo;
+        question.defaultButton = MsgAnswer::Yes;
+        if (platform().messageBox(question) == MsgAnswer::Yes)
+            DrawMandel();
+    } catch (const std::exception&) {
+        showBrokenFile();
+    }
+}
 
 }  // namespace quilfen

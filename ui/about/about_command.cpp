@@ -1,8 +1,15 @@
 #include "mandel_window.h"
 
+#include "frm_about.h"
+#include "platform.h"
+
 namespace quilfen {
 
-// The about box lands here.
-void MANDEL::MenuHelpAbout_Click() {}
+void MANDEL::MenuHelpAbout_Click()
+{
+    // Loaded afresh at each opening and unloaded when it closes.
+    frmAbout form(this);
+    platform().showModal(form);
+}
 
 }  // namespace quilfen

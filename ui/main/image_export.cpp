@@ -1,9 +1,35 @@
 #include "mandel_window.h"
 
+#include "picture_box.h"
+#include "platform.h"
+
 namespace quilfen {
 
-// Saving and copying the picture land here.
-void MANDEL::MenuFileSave_Click() {}
-void MANDEL::MenuEditCopy_Click() {}
+void MANDEL::MenuFileSave_Click()
+{
+    // Proposed afresh every time, so the dialog never remembers the last name.
+    // No filter and no default extension: a name typed without one is used as typed.
+    FileDialogRequest dialog;
+    dialog.proposedPath = platform().programDirectory() + QStringLiteral("/manimg.bmp");
+    dialog.flags = kOfnOverwritePrompt | kOfnHideReadOnly | kOfnPathMustExist | kOfnNoReadOnlyReturn;
+    const std::optional<QString> chosen = platform().saveFileDialog(dialog);
+    if (!chosen || chosen->isEmpty())
+        return;
+
+    // The writer replaces an existing file only once the new one is complete.
+    if (platform().savePicture(Picture1->image(), *chosen, nullptr))
+        return;
+    MessageBoxRequest message;
+    message.text = QStringLiteral("書き込みに失敗しました");
+    message.title = QStringLiteral("Error");
+    message.icon = MsgIcon::Critical;
+    message.buttons = MsgButtons::Ok;
+    platform().messageBox(message);
+}
+
+void MANDEL::MenuEditCopy_Click()
+{
+    platform().setClipboardImage(Picture1->image());
+}
 
 }  // namespace quilfen
