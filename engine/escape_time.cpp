@@ -1,13 +1,69 @@
 #include "escape_time.h"
 
-#include "escape_time_scalar.h"
+#include "escape_time_simd.h"
+#include "worker_pool.h"
+
+#include <algorithm>
+#include <atomic>
+#include <thread>
 
 namespace quilfen {
+
+namespace {
+
+std::atomic<int> g_threads{0};  // 0: one per hardware thread
+
+int hardwareThreads()
+{
+    return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
+                      WorkerPool::kMaxThreads);
+}
+
+}  // namespace
+
+int setEngineThreads(int threads)
+{
+    const int used = threads <= 0 ? hardwareThreads() : std::min(threads, WorkerPool::kMaxThreads);
+    g_threads.store(threads <= 0 ? 0 : used, std::memory_order_relaxed);
+    WorkerPool::instance().reserve(used);
+    return used;
+}
+
+int engineThreads()
+{
+    const int threads = g_threads.load(std::memory_order_relaxed);
+    return threads == 0 ? hardwareThreads() : threads;
+}
+
+std::string engineInstructionSet()
+{
+    return simdTargetName();
+}
 
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
                     IterGrid& grid)
 {
-    computeIterMapScalar(cond, halfSize, maxIter, grid);
+    if (halfSize < 0)
+        return;
+    const GridFrame frame = gridFrame(cond, halfSize);
+    const std::int32_t last = std::min(halfSize, kMaxHalfSize) * 2;
+    if (maxIter < 1) {
+        // No iteration runs, so every count is maxIter + 1, as in the reference.
+        for (std::int32_t i = 0; i <= last; ++i)
+            std::fill_n(grid[static_cast<std::size_t>(i)].begin(), last + 1, maxIter + 1);
+        return;
+    }
+
+    std::atomic<std::int32_t> nextColumn{0};
+    EscapeJob job;
+    job.frame = frame;
+    job.lastColumn = last;
+    job.lastRow = last;
+    job.maxIter = maxIter;
+    job.grid = &grid;
+    job.nextColumn = &nextColumn;
+    auto share = [&job] { computeColumnsSimd(job); };
+    WorkerPool::instance().run(std::min(engineThreads(), last + 1), share);
 }
 
 }  // namespace quilfen

@@ -4,12 +4,26 @@
 #include "grids.h"
 
 #include <cstdint>
+#include <string>
 
 namespace quilfen {
 
 // The production engine: fills grid[i][j] for 0 ≤ i, j ≤ 2·halfSize with the
-// same counts as computeIterMapScalar, as fast as the machine allows.
+// same counts as computeIterMapScalar, on every core with the widest vectors
+// the CPU has. Returns when the whole grid is written; processes no events.
+// Points beyond the grid (a halfSize above kMaxHalfSize) are not computed.
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
                     IterGrid& grid);
+
+// Sets how many threads computeIterMap uses, the calling thread included;
+// 0 or less means one per hardware thread. Returns the number it will use.
+int setEngineThreads(int threads);
+
+// Number of threads computeIterMap uses.
+int engineThreads();
+
+// Name of the instruction set computeIterMap runs with ("AVX3", "AVX2", "SSE4",
+// "NEON", …).
+std::string engineInstructionSet();
 
 }  // namespace quilfen
