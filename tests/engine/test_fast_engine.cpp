@@ -1,0 +1,367 @@
+// The fast engine against the scalar reference, on every instruction set this
+// machine can run and with any number of threads: the grids must be identical.
+
+#include "escape_time.h"
+#include "escape_time_scalar.h"
+#include "escape_time_simd.h"
+#include "mandel11.h"
+
+#include <hwy/targets.h>
+
+#include <QDir>
+#include <QTest>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <vector>
+
+using namespace quilfen;
+
+Q_DECLARE_METATYPE(quilfen::CalcCondition)
+
+namespace {
+
+// Marks entries no computation should touch.
+constexpr std::int32_t kUntouched = -777;
+
+std::unique_ptr<IterGrid> untouchedGrid()
+{
+    auto grid = std::make_unique<IterGrid>();
+    for (auto& column : *grid)
+        column.fill(kUntouched);
+    return grid;
+}
+
+// Instruction sets compiled into the engine that this CPU can run.
+std::vector<std::int64_t> runnableTargets()
+{
+    hwy::SetSupportedTargetsForTest(0);
+    std::vector<std::int64_t> targets;
+    const std::int64_t bits = simdCompiledTargets() & hwy::SupportedTargets();
+    for (std::int64_t rest = bits; rest != 0; rest &= rest - 1)
+        targets.push_back(rest & -rest);
+    return targets;
+}
+
+struct Region {
+    CalcCondition cond;
+    std::int32_t halfSize;
+    std::int32_t maxIter;
+};
+
+QString describe(const Region& r)
+{
+    return QStringLiteral("centre %1 %2 range %3 halfSize %4 maxIter %5")
+        .arg(r.cond.CentreRe, 0, 'g', 17)
+        .arg(r.cond.CentreIm, 0, 'g', 17)
+        .arg(r.cond.Range, 0, 'g', 17)
+        .arg(r.halfSize)
+        .arg(r.maxIter);
+}
+
+// Empty when equal, else where the first difference is.
+QString firstDifference(const IterGrid& expected, const IterGrid& actual)
+{
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        for (std::size_t j = 0; j < expected[i].size(); ++j)
+            if (expected[i][j] != actual[i][j])
+                return QStringLiteral("(%1, %2): expected %3, got %4")
+                    .arg(i)
+                    .arg(j)
+                    .arg(expected[i][j])
+                    .arg(actual[i][j]);
+    return {};
+}
+
+// Regions drawn at random: centres over the whole set and around it, ranges
+// from 1e-13 to 5 (some negative, some zero), limits mostly up to 1000. Large
+// limits get small grids so that the whole test stays short.
+Region randomRegion(std::mt19937_64& rng)
+{
+    std::uniform_real_distribution<double> re(-2.5, 1.5);
+    std::uniform_real_distribution<double> im(-1.5, 1.5);
+    std::uniform_real_distribution<double> logRange(std::log(1e-13), std::log(5.0));
+    std::uniform_int_distribution<int> percent(0, 99);
+    Region r;
+    r.cond.CentreRe = re(rng);
+    r.cond.CentreIm = im(rng);
+    const int kind = percent(rng);
+    if (kind < 5)
+        r.cond.Range = 0.0;
+    else if (kind < 8)
+        r.cond.Range = kind % 2 == 0 ? 1e-13 : 5.0;
+    else
+        r.cond.Range = std::exp(logRange(rng)) * (kind < 20 ? -1.0 : 1.0);
+    if (percent(rng) < 15) {
+        r.maxIter = std::uniform_int_distribution<int>(1001, 5000)(rng);
+        r.halfSize = std::uniform_int_distribution<int>(0, 25)(rng);
+    } else {
+        r.maxIter = std::uniform_int_distribution<int>(1, 1000)(rng);
+        r.halfSize = r.maxIter <= 200 && percent(rng) < 25
+                         ? 200
+                         : std::uniform_int_distribution<int>(0, 70)(rng);
+    }
+    return r;
+}
+
+std::uint64_t testSeed()
+{
+    bool ok = false;
+    const auto fromEnv = qEnvironmentVariable("QUILFEN_TEST_SEED").toULongLong(&ok);
+    return ok ? fromEnv : (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+}
+
+}  // namespace
+
+class TestFastEngine : public QObject {
+    Q_OBJECT
+private:
+    std::vector<std::int64_t> m_targets;
+
+    // Computes r on every target and compares each grid, untouched entries
+    // included, with the reference's.
+    void compareOnEveryTarget(const Region& r, const IterGrid& reference)
+    {
+        auto fast = untouchedGrid();
+        for (const std::int64_t target : m_targets) {
+            hwy::SetSupportedTargetsForTest(target);
+            for (auto& column : *fast)
+                column.fill(kUntouched);
+            computeIterMap(r.cond, r.halfSize, r.maxIter, *fast);
+            const QString diff = firstDifference(reference, *fast);
+            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 on %2: %3")
+                                                    .arg(describe(r), hwy::TargetName(target),
+                                                         diff)));
+        }
+        hwy::SetSupportedTargetsForTest(0);
+    }
+
+    void compareWithReference(const Region& r)
+    {
+        auto reference = untouchedGrid();
+        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        compareOnEveryTarget(r, *reference);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_targets = runnableTargets();
+        QStringList names;
+        for (const auto t : m_targets)
+            names << hwy::TargetName(t);
+        qInfo("instruction sets under test: %s", qPrintable(names.join(QLatin1Char(' '))));
+    }
+
+    void init()
+    {
+        resetEngineState();
+        hwy::SetSupportedTargetsForTest(0);
+        setEngineThreads(0);
+    }
+
+    void cleanup()
+    {
+        hwy::SetSupportedTargetsForTest(0);
+        setEngineThreads(0);
+        resetEngineState();
+    }
+
+    void everyRunnableTargetCanBeForced()
+    {
+        QVERIFY(!m_targets.empty());
+        // The best of them is what runs by default.
+        QCOMPARE(QString::fromStdString(engineInstructionSet()),
+                 QString::fromLatin1(hwy::TargetName(m_targets.front())));
+        for (const std::int64_t target : m_targets) {
+            hwy::SetSupportedTargetsForTest(target);
+            QCOMPARE(QString::fromStdString(engineInstructionSet()),
+                     QString::fromLatin1(hwy::TargetName(target)));
+        }
+    }
+
+    void randomRegionsMatchTheReference()
+    {
+        const std::uint64_t seed = testSeed();
+        qInfo("random regions from seed %llu (set QUILFEN_TEST_SEED to repeat)",
+              static_cast<unsigned long long>(seed));
+        std::mt19937_64 rng(seed);
+        int escapedSomewhere = 0;
+        int neverEscapedSomewhere = 0;
+        for (int n = 0; n < 320; ++n) {
+            const Region r = randomRegion(rng);
+            auto reference = untouchedGrid();
+            computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+            compareOnEveryTarget(r, *reference);
+            if (QTest::currentTestFailed())
+                return;
+            const auto& centre = (*reference)[static_cast<std::size_t>(r.halfSize)];
+            const std::int32_t m = centre[static_cast<std::size_t>(r.halfSize)];
+            (m == r.maxIter + 1 ? neverEscapedSomewhere : escapedSomewhere)++;
+        }
+        // The draw covers both kinds of point.
+        QVERIFY(escapedSomewhere > 0);
+        QVERIFY(neverEscapedSomewhere > 0);
+    }
+
+    void edgeCases_data()
+    {
+        QTest::addColumn<CalcCondition>("cond");
+        QTest::addColumn<int>("halfSize");
+        QTest::addColumn<int>("maxIter");
+        QTest::newRow("start-up region") << CalcCondition{-0.5, 0.0, 2.5} << 200 << 500;
+        QTest::newRow("benchmark region") << CalcCondition{-0.15, 0.8, 0.4} << 200 << 500;
+        QTest::newRow("c=4 escapes at once") << CalcCondition{4.0, 0.0, 0.0} << 3 << 500;
+        QTest::newRow("c=3 escapes second") << CalcCondition{3.0, 0.0, 0.0} << 3 << 500;
+        QTest::newRow("c=1+3i: exactly 10 is no escape") << CalcCondition{1.0, 3.0, 0.0} << 3 << 500;
+        QTest::newRow("c=-2 never escapes") << CalcCondition{-2.0, 0.0, 0.0} << 3 << 500;
+        QTest::newRow("limit 1") << CalcCondition{0.0, 0.0, 10.0} << 200 << 1;
+        QTest::newRow("limit 2") << CalcCondition{-0.5, 0.0, 5.0} << 200 << 2;
+        QTest::newRow("zero range") << CalcCondition{0.3, 0.5, 0.0} << 200 << 500;
+        QTest::newRow("negative range") << CalcCondition{-0.5, 0.0, -2.5} << 200 << 500;
+        QTest::newRow("range 1e-13") << CalcCondition{-0.743643887037151, 0.131825904205330, 1e-13}
+                                     << 200 << 1000;
+        QTest::newRow("largest grid") << CalcCondition{-0.5, 0.0, 3.0} << 250 << 300;
+        QTest::newRow("one point") << CalcCondition{-0.5, 0.0, 2.5} << 0 << 500;
+        QTest::newRow("three points a side") << CalcCondition{-0.5, 0.0, 2.5} << 1 << 500;
+        QTest::newRow("limit 0 runs no iteration") << CalcCondition{-0.5, 0.0, 2.5} << 20 << 0;
+    }
+    void edgeCases()
+    {
+        QFETCH(CalcCondition, cond);
+        QFETCH(int, halfSize);
+        QFETCH(int, maxIter);
+        compareWithReference({cond, halfSize, maxIter});
+    }
+
+    // Points just right of c = 1/4 escape after roughly π/√ε iterations.
+    void longLimits_data()
+    {
+        QTest::addColumn<double>("offset");
+        QTest::addColumn<double>("range");
+        QTest::addColumn<int>("maxIter");
+        QTest::addColumn<int>("slowestEscapeAbove");
+        QTest::newRow("limit 32766 across its edge") << 8e-9 << 8e-9 << 32766 << 30000;
+        QTest::newRow("limit 1,000,000, counts past 16 bits") << 2e-10 << 8e-10 << 1000000 << 65536;
+    }
+    void longLimits()
+    {
+        QFETCH(double, offset);
+        QFETCH(double, range);
+        QFETCH(int, maxIter);
+        QFETCH(int, slowestEscapeAbove);
+        const Region r{{0.25 + offset, 0.0, range}, 3, maxIter};
+        auto reference = untouchedGrid();
+        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        // The region holds both points that stay within the limit and slow escapes.
+        int inside = 0;
+        std::int32_t slowest = 0;
+        for (int i = 0; i <= 6; ++i)
+            for (int j = 0; j <= 6; ++j) {
+                const std::int32_t m = (*reference)[i][j];
+                if (m == maxIter + 1)
+                    ++inside;
+                else
+                    slowest = std::max(slowest, m);
+            }
+        QVERIFY(inside > 0);
+        QVERIFY2(slowest > slowestEscapeAbove, qPrintable(QString::number(slowest)));
+        compareOnEveryTarget(r, *reference);
+    }
+
+    void threadCountsGiveIdenticalGrids_data()
+    {
+        QTest::addColumn<CalcCondition>("cond");
+        QTest::addColumn<int>("maxIter");
+        QTest::newRow("benchmark region") << CalcCondition{-0.15, 0.8, 0.4} << 500;
+        QTest::newRow("deep spiral") << CalcCondition{-0.743643887037151, 0.131825904205330, 1e-4}
+                                     << 2000;
+        QTest::newRow("limit 1") << CalcCondition{-0.15, 0.8, 0.4} << 1;
+    }
+    void threadCountsGiveIdenticalGrids()
+    {
+        QFETCH(CalcCondition, cond);
+        QFETCH(int, maxIter);
+        auto reference = untouchedGrid();
+        computeIterMapScalar(cond, 200, maxIter, *reference);
+        const int all = setEngineThreads(0);
+        for (const int threads : {1, all, 2, 3, 8}) {
+            QCOMPARE(setEngineThreads(threads), threads);
+            auto grid = untouchedGrid();
+            // Several times: the sharing of columns differs from run to run.
+            for (int repeat = 0; repeat < 3; ++repeat) {
+                computeIterMap(cond, 200, maxIter, *grid);
+                const QString diff = firstDifference(*reference, *grid);
+                QVERIFY2(diff.isEmpty(),
+                         qPrintable(QStringLiteral("%1 threads: %2").arg(threads).arg(diff)));
+            }
+        }
+    }
+
+    void threadSetting()
+    {
+        const int hardware = setEngineThreads(0);
+        QVERIFY(hardware >= 1);
+        QCOMPARE(engineThreads(), hardware);
+        QCOMPARE(setEngineThreads(1), 1);
+        QCOMPARE(engineThreads(), 1);
+        QCOMPARE(setEngineThreads(5), 5);
+        QCOMPARE(engineThreads(), 5);
+        QCOMPARE(setEngineThreads(-3), hardware);
+        QCOMPARE(engineThreads(), hardware);
+    }
+
+    void callsCreateNoThread()
+    {
+        const QDir tasks(QStringLiteral("/proc/self/task"));
+        if (!tasks.exists())
+            QSKIP("no /proc/self/task to count threads in");
+        setEngineThreads(4);
+        HalfSize = 200;
+        MaxIter = 50;
+        CalcCond = {-0.5, 0.0, 2.5};
+        CalcMandel();
+        const auto before = tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size();
+        QVERIFY(before >= 4);  // the caller and its three helpers
+        for (int k = 0; k < 20; ++k)
+            CalcMandel();
+        QCOMPARE(tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), before);
+    }
+
+    void calcMandelWritesTheReferenceGrid()
+    {
+        HalfSize = 200;
+        MaxIter = 500;
+        CalcCond = {-0.15, 0.8, 0.4};
+        auto reference = untouchedGrid();
+        computeIterMapScalar(CalcCond, HalfSize, MaxIter, *reference);
+        for (auto& column : IterMap)
+            column.fill(kUntouched);
+        CalcMandel();
+        QVERIFY2(firstDifference(*reference, IterMap).isEmpty(),
+                 qPrintable(firstDifference(*reference, IterMap)));
+        QCOMPARE(DrawnCond, CalcCond);
+    }
+
+    // Beyond kMaxHalfSize the reference would write outside the grid; the
+    // engine computes the points that fit and leaves the rest alone.
+    void oversizedHalfSizeStaysInTheGrid()
+    {
+        const CalcCondition cond{-0.5, 0.0, 2.5};
+        auto grid = untouchedGrid();
+        computeIterMap(cond, 300, 200, *grid);
+        const GridFrame f = gridFrame(cond, 300);
+        for (const int i : {0, 123, 500})
+            for (const int j : {0, 321, 500}) {
+                const double cr = static_cast<double>(i) * f.d + f.x0;
+                const double ci = static_cast<double>(j) * f.d + f.y0;
+                QCOMPARE((*grid)[i][j], escapeCount(cr, ci, 200));
+            }
+    }
+};
+
+QTEST_APPLESS_MAIN(TestFastEngine)
+#include "test_fast_engine.moc"
