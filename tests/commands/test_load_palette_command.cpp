@@ -1,0 +1,313 @@
+// Loading a palette from the menu: the dialog it asks for, the message for
+// each read result and status text, and the redraw offered after a computation.
+
+#include "command_fixture.h"
+
+#include <QDir>
+#include <QLabel>
+
+#include <stdexcept>
+
+using namespace quilfen;
+using namespace quilfen::test;
+
+namespace {
+
+const QString kWaiting = QStringLiteral("待機中です");
+const QString kComputed = QStringLiteral("計算時間 0.1 秒");
+const QString kNotPalette = QStringLiteral("これはパレットファイルではありません。");
+const QString kBroken = QStringLiteral("パレットファイルが壊れています。") + QChar(13) +
+                        QStringLiteral("読み込むことができませんでした。");
+const QString kLoaded = QStringLiteral("パレットファイルを読み込みました");
+const QString kRedraw = QStringLiteral("パレットファイルを読み込みました。") + QChar(13) +
+                        QStringLiteral("再描画しますか？ ");
+
+enum class FileKind { Missing, NotPalette, Broken, Loaded };
+
+struct Rgb {
+    int r, g, b;
+};
+
+// A palette table file whose first `entries` entries all have one colour.
+QByteArray paletteFile(const QByteArray& header, int entries, Rgb colour)
+{
+    QByteArray text = header + "\r\n";
+    const QByteArray record = QByteArray::number(colour.r) + ',' + QByteArray::number(colour.g) + ',' +
+                              QByteArray::number(colour.b) + "\r\n";
+    for (int k = 0; k < entries; ++k)
+        text += record;
+    return text;
+}
+
+const QByteArray kHeader = "Quilfen Palette Table File";
+constexpr Rgb kNewColour{10, 200, 30};
+constexpr Rgb kOldColour{250, 5, 60};
+
+void fillTable(Rgb colour)
+{
+    for (auto& entry : PalTable)
+        entry = {static_cast<std::int16_t>(colour.r), static_cast<std::int16_t>(colour.g),
+                 static_cast<std::int16_t>(colour.b)};
+}
+
+int entriesWithColour(Rgb colour)
+{
+    int count = 0;
+    for (const auto& entry : PalTable)
+        count += entry[0] == colour.r && entry[1] == colour.g && entry[2] == colour.b;
+    return count;
+}
+
+// How many pixels of the image have exactly this colour.
+int pixelsOfColour(const QImage& image, Rgb colour)
+{
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    const QRgb wanted = qRgb(colour.r, colour.g, colour.b);
+    int count = 0;
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            count += (rgb.pixel(x, y) & 0xFFFFFFu) == (wanted & 0xFFFFFFu);
+    return count;
+}
+
+}  // namespace
+
+class TestLoadPaletteCommand : public QObject {
+    Q_OBJECT
+private:
+    CommandFixture m_fx;
+
+    QString writePalette(FileKind kind, const QString& name = QStringLiteral("chosen.qpl"))
+    {
+        const QString path = m_fx.path(name);
+        switch (kind) {
+        case FileKind::Missing: break;
+        case FileKind::NotPalette:
+            writeFile(path, paletteFile("quilfen palette table file", 1025, kNewColour));
+            break;
+        case FileKind::Broken: writeFile(path, paletteFile(kHeader, 100, kNewColour)); break;
+        case FileKind::Loaded: writeFile(path, paletteFile(kHeader, 1025, kNewColour)); break;
+        }
+        return path;
+    }
+
+    // A computed and drawn picture in the old colours, as after a run.
+    void computeAndDraw()
+    {
+        HalfSize = 200;
+        CalcCond = {-0.5, 0.0, 2.5};
+        MaxIter = 20;
+        CalcMandel();
+        fillTable(kOldColour);
+        DrawMandel();
+        m_fx.window->setStatus(kComputed, Qt::black);
+    }
+
+private slots:
+    void init() { m_fx.start(); }
+    void cleanup() { m_fx.stop(); }
+
+    void dialogIsSetUpAfreshEachTime()
+    {
+        m_fx.desktop->openAnswers = {m_fx.path(QStringLiteral("elsewhere.qpl"))};
+        m_fx.window->MenuEditPal_Click();
+        m_fx.window->MenuEditPal_Click();
+
+        QCOMPARE(m_fx.desktop->openRequests.size(), std::size_t{2});
+        for (const FileDialogRequest& request : m_fx.desktop->openRequests) {
+            QCOMPARE(request.proposedPath, m_fx.folder->path() + QStringLiteral("/Default.qpl"));
+            QCOMPARE(request.filter, QStringLiteral("Quilfen Palette File(.qpl)|*.qpl"));
+            QCOMPARE(request.filterIndex, 1);
+            QCOMPARE(request.flags, 4u);
+        }
+        QVERIFY(m_fx.desktop->messages.empty());
+    }
+
+    void cancelOrEmptyNameEndsSilently_data()
+    {
+        QTest::addColumn<QStringList>("answers");
+        QTest::newRow("cancelled") << QStringList{QString()};
+        QTest::newRow("empty name") << QStringList{QStringLiteral("")};
+    }
+    void cancelOrEmptyNameEndsSilently()
+    {
+        QFETCH(QStringList, answers);
+        fillTable(kOldColour);
+        m_fx.desktop->openAnswers = answers;
+        m_fx.window->MenuEditPal_Click();
+        QVERIFY(m_fx.desktop->messages.empty());
+        QCOMPARE(entriesWithColour(kOldColour), 1025);
+    }
+
+    void messageByResultAndStatus_data()
+    {
+        QTest::addColumn<FileKind>("kind");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("text");  // empty: no message
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<MsgIcon>("icon");
+        QTest::addColumn<MsgButtons>("buttons");
+
+        const QString none;
+        const QString error = QStringLiteral("Error");
+        for (const QString& status : {kWaiting, kComputed}) {
+            const QByteArray when = status == kWaiting ? "before a computation" : "after a computation";
+            QTest::newRow("missing file, " + when)
+                << FileKind::Missing << status << none << none << MsgIcon::None << MsgButtons::Ok;
+            QTest::newRow("not a palette, " + when)
+                << FileKind::NotPalette << status << kNotPalette << error << MsgIcon::Critical << MsgButtons::Ok;
+            QTest::newRow("broken, " + when)
+                << FileKind::Broken << status << kBroken << error << MsgIcon::Critical << MsgButtons::Ok;
+        }
+        QTest::newRow("loaded, before a computation")
+            << FileKind::Loaded << kWaiting << kLoaded << QStringLiteral("完了") << MsgIcon::Information
+            << MsgButtons::Ok;
+        const QString question = QStringLiteral("再描画しますか？");
+        QTest::newRow("loaded, after a computation")
+            << FileKind::Loaded << kComputed << kRedraw << question << MsgIcon::Question << MsgButtons::YesNo;
+        QTest::newRow("loaded, status differs by a trailing blank")
+            << FileKind::Loaded << kWaiting + QLatin1Char(' ') << kRedraw << question << MsgIcon::Question
+            << MsgButtons::YesNo;
+        QTest::newRow("loaded, empty status")
+            << FileKind::Loaded << QString() << kRedraw << question << MsgIcon::Question << MsgButtons::YesNo;
+    }
+    void messageByResultAndStatus()
+    {
+        QFETCH(FileKind, kind);
+        QFETCH(QString, status);
+        QFETCH(QString, text);
+        QFETCH(QString, title);
+        QFETCH(MsgIcon, icon);
+        QFETCH(MsgButtons, buttons);
+
+        m_fx.window->Label1->setText(status);
+        m_fx.desktop->openAnswers = {writePalette(kind)};
+        m_fx.desktop->messageAnswers = {MsgAnswer::No};
+        m_fx.window->MenuEditPal_Click();
+
+        if (text.isEmpty()) {
+            QVERIFY(m_fx.desktop->messages.empty());
+            return;
+        }
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
+        const MessageBoxRequest& shown = m_fx.desktop->messages.front();
+        QCOMPARE(shown.text, text);
+        QCOMPARE(shown.title, title);
+        QCOMPARE(shown.icon, icon);
+        QCOMPARE(shown.buttons, buttons);
+        QCOMPARE(m_fx.window->Label1->text(), status);
+    }
+
+    void messageTextsAreExact()
+    {
+        // The details that are easy to lose: the CR joining two lines, the
+        // full-width question mark with its one ASCII blank, no closing stop.
+        QCOMPARE(kRedraw.count(QChar(13)), 1);
+        QVERIFY(kRedraw.endsWith(QString(QChar(0xFF1F)) + QChar(0x20)));
+        QVERIFY(!kLoaded.endsWith(QChar(0x3002)));
+
+        m_fx.window->setStatus(kComputed, Qt::black);
+        m_fx.desktop->openAnswers = {writePalette(FileKind::Loaded)};
+        m_fx.desktop->messageAnswers = {MsgAnswer::No};
+        m_fx.window->MenuEditPal_Click();
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
+        QCOMPARE(m_fx.desktop->messages.front().text.toUtf8(),
+                 QByteArray("\xe3\x83\x91\xe3\x83\xac\xe3\x83\x83\xe3\x83\x88\xe3\x83\x95\xe3\x82\xa1"
+                            "\xe3\x82\xa4\xe3\x83\xab\xe3\x82\x92\xe8\xaa\xad\xe3\x81\xbf\xe8\xbe\xbc"
+                            "\xe3\x81\xbf\xe3\x81\xbe\xe3\x81\x97\xe3\x81\x9f\xe3\x80\x82\r"
+                            "\xe5\x86\x8d\xe6\x8f\x8f\xe7\x94\xbb\xe3\x81\x97\xe3\x81\xbe\xe3\x81\x99"
+                            "\xe3\x81\x8b\xef\xbc\x9f "));
+    }
+
+    void tableAfterEachResult_data()
+    {
+        QTest::addColumn<FileKind>("kind");
+        QTest::addColumn<int>("newEntries");
+        QTest::newRow("missing file touches nothing") << FileKind::Missing << 0;
+        QTest::newRow("not a palette touches nothing") << FileKind::NotPalette << 0;
+        QTest::newRow("broken keeps the entries read") << FileKind::Broken << 100;
+        QTest::newRow("loaded replaces every entry") << FileKind::Loaded << 1025;
+    }
+    void tableAfterEachResult()
+    {
+        QFETCH(FileKind, kind);
+        QFETCH(int, newEntries);
+        fillTable(kOldColour);
+        m_fx.desktop->openAnswers = {writePalette(kind)};
+        m_fx.window->MenuEditPal_Click();
+        QCOMPARE(entriesWithColour(kNewColour), newEntries);
+        QCOMPARE(entriesWithColour(kOldColour), 1025 - newEntries);
+        if (newEntries > 0 && newEntries < 1025) {
+            QCOMPARE(PalTable[newEntries - 1][2], std::int16_t{kNewColour.b});
+            QCOMPARE(PalTable[newEntries][2], std::int16_t{kOldColour.b});
+        }
+    }
+
+    void fileInAFolderWithAJapaneseName()
+    {
+        QVERIFY(QDir(m_fx.folder->path()).mkdir(QStringLiteral("パレット")));
+        m_fx.desktop->openAnswers = {writePalette(FileKind::Loaded, QStringLiteral("パレット/虹.qpl"))};
+        m_fx.window->MenuEditPal_Click();
+        QCOMPARE(entriesWithColour(kNewColour), 1025);
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
+        QCOMPARE(m_fx.desktop->messages.front().text, kLoaded);
+    }
+
+    void nothingIsDrawnBeforeAComputation()
+    {
+        const QImage before = m_fx.window->Picture1->image();
+        m_fx.desktop->openAnswers = {writePalette(FileKind::Loaded)};
+        m_fx.window->MenuEditPal_Click();
+        QVERIFY(!DrawDone);
+        QCOMPARE(m_fx.window->Picture1->image(), before);
+    }
+
+    void redrawOnlyOnYes_data()
+    {
+        QTest::addColumn<MsgAnswer>("answer");
+        QTest::addColumn<bool>("redrawn");
+        QTest::newRow("yes redraws in the new colours") << MsgAnswer::Yes << true;
+        QTest::newRow("no keeps the old picture") << MsgAnswer::No << false;
+    }
+    void redrawOnlyOnYes()
+    {
+        QFETCH(MsgAnswer, answer);
+        QFETCH(bool, redrawn);
+        computeAndDraw();
+        const QImage before = m_fx.window->Picture1->image().copy();
+        const int pixels = before.width() * before.height();
+        QCOMPARE(pixelsOfColour(before, kOldColour), pixels);
+        DrawDone = false;  // a probe: only a drawing sets it again
+        const int doEventsBefore = m_fx.desktop->doEventsCalls;
+
+        m_fx.desktop->openAnswers = {writePalette(FileKind::Loaded)};
+        m_fx.desktop->messageAnswers = {answer};
+        m_fx.window->MenuEditPal_Click();
+
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
+        QCOMPARE(DrawDone, redrawn);
+        QCOMPARE(m_fx.desktop->doEventsCalls - doEventsBefore, redrawn ? 1 : 0);
+        const QImage after = m_fx.window->Picture1->image();
+        QCOMPARE(after.size(), before.size());
+        QCOMPARE(pixelsOfColour(after, redrawn ? kNewColour : kOldColour), pixels);
+        QCOMPARE(m_fx.window->Label1->text(), kComputed);
+    }
+
+    void failureDuringTheRedrawIsReportedAsBroken()
+    {
+        computeAndDraw();
+        m_fx.desktop->onDoEvents = [] { throw std::runtime_error("window system gone"); };
+        m_fx.desktop->openAnswers = {writePalette(FileKind::Loaded)};
+        m_fx.desktop->messageAnswers = {MsgAnswer::Yes};
+        m_fx.window->MenuEditPal_Click();
+
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{2});
+        QCOMPARE(m_fx.desktop->messages[0].text, kRedraw);
+        QCOMPARE(m_fx.desktop->messages[1].text, kBroken);
+        QCOMPARE(m_fx.desktop->messages[1].title, QStringLiteral("Error"));
+        QCOMPARE(m_fx.desktop->messages[1].icon, MsgIcon::Critical);
+    }
+};
+
+QTEST_MAIN(TestLoadPaletteCommand)
+#include "test_load_palette_command.moc"
