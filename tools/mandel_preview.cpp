@@ -1,0 +1,84 @@
+// quilfen-preview: draws the picture of the whole set that the conditions
+// dialog shows behind its preview, with the program's own engine and colours.
+//
+//   quilfen-preview <palette.qpl> <out.bmp> [max iterations, default 500]
+//
+// The dialog's preview box is 198 × 198 pixels with (-2, 2) at its top-left
+// corner and (1.94, -1.94) at its bottom-right, so one pixel is 3.94 / 198
+// units and pixel (px, py) shows c = -2 + px·d, 2 - py·d. The picture covers
+// the square -2 … 2 at that scale: 201 × 201 pixels, the last ending at
+// 1.9999. The overlay's axes and corner lines then fall where they belong.
+
+#include "mandel11.h"
+#include "palette_reader.h"
+
+#include <QImage>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QString>
+
+#include <cstdlib>
+#include <iostream>
+
+namespace {
+
+constexpr double kPixel = 3.94 / 198.0;  // preview units per pixel
+constexpr int kHalf = 100;               // grid of 2·100 + 1 = 201 points a side
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    using namespace quilfen;
+    if (argc < 3 || argc > 4) {
+        std::cerr << "usage: quilfen-preview <palette.qpl> <out.bmp> [max iterations]\n";
+        return 2;
+    }
+    const int maxIter = argc == 4 ? std::atoi(argv[3]) : 500;
+    if (maxIter < 1 || maxIter > kMaxIterLimit) {
+        std::cerr << "max iterations must be 1 … " << kMaxIterLimit << '\n';
+        return 2;
+    }
+
+    resetEngineState();
+    if (ReadPaletteFile(argv[1]) != PaletteReadResult::Loaded) {
+        std::cerr << argv[1] << ": not a complete palette table file\n";
+        return 1;
+    }
+
+    // The grid's column 0 is the left edge x = -2 and its top row the top
+    // edge y = 2, with the preview's pixel as the spacing.
+    const double range = 2 * kHalf * kPixel;
+    CalcCond = {-2.0 + range / 2, 2.0 - range / 2, range};
+    HalfSize = kHalf;
+    MaxIter = maxIter;
+    CalcMandel();
+
+    const int side = 2 * kHalf + 1;
+    QImage image(side, side, QImage::Format_RGB32);
+    for (int px = 0; px < side; ++px) {
+        const auto& column = IterMap[static_cast<std::size_t>(px)];
+        for (int py = 0; py < side; ++py) {
+            const std::int32_t m = column[static_cast<std::size_t>(2 * kHalf - py)];
+            const Colour colour = paletteColour(PalTable, paletteIndex(m, MaxIter));
+            image.setPixel(px, py, qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
+        }
+    }
+
+    // Written whole or not at all, so the build never sees half a picture.
+    QSaveFile file(QString::fromLocal8Bit(argv[2]));
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::cerr << argv[2] << ": " << file.errorString().toStdString() << '\n';
+        return 1;
+    }
+    QImageWriter writer(&file, "BMP");
+    if (!writer.write(image)) {
+        std::cerr << argv[2] << ": " << writer.errorString().toStdString() << '\n';
+        return 1;
+    }
+    if (!file.commit()) {
+        std::cerr << argv[2] << ": " << file.errorString().toStdString() << '\n';
+        return 1;
+    }
+    return 0;
+}
