@@ -1,0 +1,44 @@
+#include "benchmark_figures.h"
+
+#include "number_text.h"
+
+#include <cmath>
+
+namespace quilfen {
+
+float secondsPerComputation(std::uint32_t ts, std::uint32_t t1)
+{
+    const double elapsedMs = static_cast<double>(ticksBetween(ts, t1));
+    return static_cast<float>(elapsedMs / (kBenchRuns * 1000.0));
+}
+
+double mflopsFigure(double seconds)
+{
+    return std::floor(kBenchOperations / seconds / 1'000'000.0 + 0.5);
+}
+
+double referenceRatio(double seconds)
+{
+    return kReferenceSeconds / seconds;
+}
+
+std::string secondsText(float seconds)
+{
+    return formatSingle(seconds, "##0.###");
+}
+
+std::string mflopsText(float seconds)
+{
+    if (!(seconds > 0.0F))
+        return kNoFigure;
+    return formatNumber(mflopsFigure(static_cast<double>(seconds)), "###0");
+}
+
+std::string ratioText(float seconds)
+{
+    if (!(seconds > 0.0F))
+        return kNoFigure;
+    return formatNumber(referenceRatio(static_cast<double>(seconds)), "##0.00");
+}
+
+}  // namespace quilfen

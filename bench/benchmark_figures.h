@@ -1,0 +1,57 @@
+#pragma once
+
+// The benchmark's fixed workload and the arithmetic that turns measured
+// time into the figures shown to the user. Plain C++: the menu run, its
+// result dialog and the command-line benchmark all use these.
+
+#include "calc_condition.h"
+
+#include <cstdint>
+#include <string>
+
+namespace quilfen {
+
+// The region every benchmark run computes: 401 × 401 points, 500 iterations.
+inline constexpr std::int32_t kBenchHalfSize = 200;
+inline constexpr CalcCondition kBenchCondition{-0.15, 0.8, 0.4};
+inline constexpr std::int32_t kBenchMaxIter = 500;
+
+inline constexpr std::uint32_t kSettlingMs = 1000;  // tick advance awaited before timing
+inline constexpr int kBenchRuns = 4;                 // computations timed in one go
+inline constexpr double kBenchOperations = 320'000'000.0;  // counted per computation
+inline constexpr double kReferenceSeconds = 1.2983;  // one computation on the reference machine
+
+// Milliseconds from tick reading `from` to tick reading `to`. The tick count
+// is a 32-bit counter that wraps every 2^32 ms; the unsigned difference is
+// right across a wrap.
+constexpr std::uint32_t ticksBetween(std::uint32_t from, std::uint32_t to)
+{
+    return to - from;
+}
+
+// Whether the reading `now` has come a full settling delay after `t0`.
+constexpr bool settlingDone(std::uint32_t t0, std::uint32_t now)
+{
+    return ticksBetween(t0, now) >= kSettlingMs;
+}
+
+// Mean seconds of one computation when kBenchRuns of them ran from tick
+// reading ts to tick reading t1, stored as a 32-bit float.
+float secondsPerComputation(std::uint32_t ts, std::uint32_t t1);
+
+// The rate in whole MFLOPS for one computation taking `seconds`, halves
+// rounding up. Only meaningful for seconds > 0.
+double mflopsFigure(double seconds);
+
+// How many times faster than the reference machine. Only for seconds > 0.
+double referenceRatio(double seconds);
+
+// The texts shown for a measured time. A time of 0 (every computation done
+// within one tick) has no rate and no ratio: the time still shows as "0."
+// and the two others as kNoFigure, instead of dividing by zero.
+inline constexpr const char* kNoFigure = "-";
+std::string secondsText(float seconds);  // "##0.###"
+std::string mflopsText(float seconds);   // "###0" of mflopsFigure
+std::string ratioText(float seconds);    // "##0.00" of referenceRatio
+
+}  // namespace quilfen
