@@ -1,0 +1,99 @@
+// libFuzzer target for the palette table file reader; built with clang by
+// tools/fuzz.sh, outside the CMake build.
+//
+// Each input becomes the contents of an in-memory file that the reader opens
+// by path. Besides crashes and sanitizer reports, it checks the reader's
+// promise about the table: it is written front to back, value by value, so
+// the values it changed are always a prefix of the 3,075, all of them for
+// Loaded and none for NotPalette. Two reads into tables prefilled with
+// different values tell which values were written: those on which they agree.
+
+#include "palette_reader.h"
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+namespace quilfen {
+// The engine's table, for the reader's PalTable overload; the rest of the
+// engine is not linked in.
+PaletteTable PalTable{};
+}  // namespace quilfen
+
+namespace {
+
+using quilfen::PaletteReadResult;
+using quilfen::PaletteTable;
+
+constexpr int kValues = 3 * quilfen::kPaletteEntries;
+
+void require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
+
+std::int16_t& valueAt(PaletteTable& table, int n)
+{
+    return table[static_cast<std::size_t>(n / 3)][static_cast<std::size_t>(n % 3)];
+}
+
+void fill(PaletteTable& table, std::int16_t value)
+{
+    for (auto& entry : table)
+        entry.fill(value);
+}
+
+// An in-memory file, opened once and rewritten for every input.
+struct InputFile {
+    int fd = memfd_create("palette", 0);
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const InputFile file;
+    require(file.fd >= 0);
+    require(ftruncate(file.fd, 0) == 0);
+    require(size == 0 || pwrite(file.fd, data, size, 0) == static_cast<ssize_t>(size));
+    const std::string& path = file.path;
+
+    static PaletteTable first;
+    static PaletteTable second;
+    fill(first, 0x5A5A);
+    fill(second, -0x2121);
+    const PaletteReadResult result = quilfen::ReadPaletteFile(path, first);
+    require(quilfen::ReadPaletteFile(path, second) == result);
+    require(result != PaletteReadResult::OpenFailed);
+
+    int written = 0;
+    while (written < kValues && valueAt(first, written) == valueAt(second, written))
+        ++written;
+    for (int n = written; n < kValues; ++n)
+        require(valueAt(first, n) == 0x5A5A && valueAt(second, n) == -0x2121);
+
+    switch (result) {
+    case PaletteReadResult::Loaded:
+        require(written == kValues);
+        break;
+    case PaletteReadResult::Broken:
+        require(written < kValues);
+        break;
+    case PaletteReadResult::NotPalette:
+        require(written == 0);
+        break;
+    case PaletteReadResult::OpenFailed:
+        break;
+    }
+
+    // The engine-table overload reads the same file the same way.
+    fill(quilfen::PalTable, 0x5A5A);
+    require(quilfen::ReadPaletteFile(path) == result);
+    require(quilfen::PalTable == first);
+    return 0;
+}

@@ -1,0 +1,70 @@
+#!/bin/sh
+# Builds a libFuzzer target with clang (AddressSanitizer, UndefinedBehaviour-
+# Sanitizer, leak checks) and runs it.
+#
+#   tools/fuzz.sh list
+#   tools/fuzz.sh <target> [--runs N | --time SECONDS] [-- <libFuzzer options>]
+#
+# Without --runs or --time it runs for 60 seconds. The committed seed corpus
+# tests/fuzz/corpus/<target>/ is read but never written; inputs the fuzzer
+# finds go to build-fuzz/corpus/<target>/, a crashing input to
+# build-fuzz/artifacts/<target>/. A dictionary tests/fuzz/<target>.dict is used
+# when present. Exit status 0 means no crash, leak, timeout or sanitizer report.
+#
+# Example, the run that closes a change to the palette reader:
+#   tools/fuzz.sh palette --runs 1000000
+set -eu
+cd "$(dirname "$0")/.."
+
+# One target a line: its name, then its sources (paths from the repository root).
+TARGETS='
+palette  tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp
+'
+INCLUDES="-Iengine -Ipalette"
+CXX="${CXX_FUZZ:-clang++}"
+OUT=build-fuzz
+
+usage() {
+    sed -n '5,6p' "$0" | sed 's/^# *//' >&2
+    exit 2
+}
+
+sources_of() {
+    echo "$TARGETS" | awk -v name="$1" '$1 == name { $1 = ""; print }'
+}
+
+[ $# -ge 1 ] || usage
+if [ "$1" = list ]; then
+    echo "$TARGETS" | awk 'NF { print $1 }'
+    exit 0
+fi
+
+name=$1
+shift
+sources=$(sources_of "$name")
+[ -n "$sources" ] || { echo "unknown fuzz target: $name (see: tools/fuzz.sh list)" >&2; exit 2; }
+
+limit="-max_total_time=60"
+while [ $# -gt 0 ]; do
+    case $1 in
+        --runs) [ $# -ge 2 ] || usage; limit="-runs=$2"; shift 2 ;;
+        --time) [ $# -ge 2 ] || usage; limit="-max_total_time=$2"; shift 2 ;;
+        --) shift; break ;;
+        *) usage ;;
+    esac
+done
+
+mkdir -p "$OUT/corpus/$name" "$OUT/artifacts/$name"
+binary="$OUT/fuzz_$name"
+echo "building $binary" >&2
+# shellcheck disable=SC2086  # the source and include lists split on purpose
+"$CXX" -std=c++20 -g -O1 -ffp-contract=off -Wall -Wextra \
+    -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
+    $INCLUDES $sources -o "$binary"
+
+dict=""
+[ -f "tests/fuzz/$name.dict" ] && dict="-dict=tests/fuzz/$name.dict"
+
+# shellcheck disable=SC2086
+exec "$binary" $limit $dict -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+    -artifact_prefix="$OUT/artifacts/$name/" "$@" "$OUT/corpus/$name" "tests/fuzz/corpus/$name"
