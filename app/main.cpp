@@ -11,16 +11,17 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilfen"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Quilfen"));
+    // No application display name: Qt would append it to every window title.
 
     quilfen::QtPlatform desktop;
     quilfen::setPlatform(&desktop);
     quilfen::installFontSubstitutions();
     quilfen::installJapaneseTranslations();
 
+    // The window is shown only once its start-up state and colour table are
+    // in place; a table that cannot be read ends the program unseen.
     quilfen::MANDEL window;
-    if (!window.Form_Load())
+    if (!quilfen::startMainWindow(window))
         return 1;
-    window.show();
     return QApplication::exec();
 }

@@ -148,6 +148,14 @@ bool MANDEL::Form_Load()
     return false;
 }
 
+bool startMainWindow(MANDEL& window)
+{
+    if (!window.Form_Load())
+        return false;
+    window.show();
+    return true;
+}
+
 void MANDEL::MenuFileEnd_Click()
 {
     platform().endProgram(0);

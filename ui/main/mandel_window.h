@@ -47,4 +47,8 @@ private:
                          void (MANDEL::*handler)());
 };
 
+// Start-up: runs the window's Form_Load and shows the window. Returns false,
+// leaving the window hidden, when the program must end instead.
+bool startMainWindow(MANDEL& window);
+
 }  // namespace quilfen
