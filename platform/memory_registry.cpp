@@ -19,6 +19,10 @@ QString folded(const QString& name)
 MemoryRegistry::Key& MemoryRegistry::keyAt(const QString& path)
 {
     const QString normal = normaliseKeyPath(path);
+    // As on the desktop's registry, a key's parents exist with it.
+    const qsizetype parentEnd = normal.lastIndexOf(QLatin1Char('\\'));
+    if (parentEnd > 0)
+        keyAt(normal.left(parentEnd));
     Key& key = m_keys[folded(normal)];
     if (key.path.isEmpty())
         key.path = normal;

@@ -1,0 +1,247 @@
+// The registry stand-in on Linux: the administrator's settings file, and the
+// in-memory registry underneath it.
+
+#include "settings_registry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <array>
+
+using namespace quilfen;
+
+namespace {
+
+const QString kKey = QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO");
+
+struct Read {
+    std::int32_t status = -1;
+    std::uint32_t kind = 0;
+    QByteArray data;
+};
+
+// Opens the key, reads one value into a 1024-byte buffer, closes the key.
+Read readValue(Registry& registry, const QString& key, const QString& name)
+{
+    Read result;
+    RegistryKey handle = 0;
+    result.status = registry.openKey(kHkeyLocalMachine, key, 0, kReadControl | 0x3F, &handle);
+    if (result.status != kErrorSuccess)
+        return result;
+    std::array<unsigned char, 1024> buffer{};
+    std::uint32_t size = 1024;
+    result.status = registry.queryValue(handle, name, &result.kind, buffer.data(), &size);
+    if (result.status == kErrorSuccess)
+        result.data = QByteArray(reinterpret_cast<const char*>(buffer.data()), size);
+    registry.closeKey(handle);
+    return result;
+}
+
+QByteArray dwordBytes(std::uint32_t n)
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4; ++i)
+        bytes.append(static_cast<char>((n >> (8 * i)) & 0xFFu));
+    return bytes;
+}
+
+}  // namespace
+
+class TestSettingsRegistry : public QObject {
+    Q_OBJECT
+private:
+    QTemporaryDir m_folder;
+
+    QString writeSettings(const QByteArray& text)
+    {
+        const QString path = m_folder.filePath(QStringLiteral("registry.ini"));
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
+            return QString();
+        return path;
+    }
+
+private slots:
+    void defaultLocationIsUnderEtc()
+    {
+        QCOMPARE(SettingsRegistry().path(), QStringLiteral("/etc/quilfen/registry.ini"));
+    }
+
+    void valuesOfEachForm_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<uint>("kind");
+        QTest::addColumn<QByteArray>("data");
+
+        QTest::newRow("plain text") << QByteArray("PATH=/usr/bin/hardinfo") << 0 << 1u
+                                    << QByteArray("/usr/bin/hardinfo\0", 18);
+        QTest::newRow("blanks around name and text") << QByteArray("  PATH =  /usr/bin/x  ") << 0 << 1u
+                                                     << QByteArray("/usr/bin/x\0", 11);
+        QTest::newRow("quoted text keeps blanks") << QByteArray("PATH=\" a b \"") << 0 << 1u
+                                                  << QByteArray(" a b \0", 6);
+        QTest::newRow("quoted text that looks like a number") << QByteArray("PATH=\"dword:10\"") << 0 << 1u
+                                                              << QByteArray("dword:10\0", 9);
+        QTest::newRow("Japanese text") << QByteArray("PATH=/opt/情報") << 0 << 1u
+                                       << QByteArray("/opt/情報") + QByteArray(1, '\0');
+        QTest::newRow("empty text") << QByteArray("PATH=") << 0 << 1u << QByteArray(1, '\0');
+        QTest::newRow("dword") << QByteArray("PATH=dword:0000001f") << 0 << 4u << dwordBytes(0x1F);
+        QTest::newRow("dword in capitals") << QByteArray("PATH=DWORD:A0B0C0D0") << 0 << 4u << dwordBytes(0xA0B0C0D0);
+        QTest::newRow("dword of nine digits is ignored") << QByteArray("PATH=dword:123456789") << 2 << 0u
+                                                         << QByteArray();
+        QTest::newRow("dword that is not hexadecimal is ignored") << QByteArray("PATH=dword:xyz") << 2 << 0u
+                                                                  << QByteArray();
+        QTest::newRow("raw bytes") << QByteArray("PATH=hex:01, ff,20") << 0 << 3u << QByteArray("\x01\xff\x20", 3);
+        QTest::newRow("bad raw bytes are ignored") << QByteArray("PATH=hex:100") << 2 << 0u << QByteArray();
+        QTest::newRow("value name in other letter case") << QByteArray("path=/bin/y") << 0 << 1u
+                                                         << QByteArray("/bin/y\0", 7);
+        QTest::newRow("commented out") << QByteArray("; PATH=/bin/z") << 2 << 0u << QByteArray();
+        QTest::newRow("commented out with hash") << QByteArray("# PATH=/bin/z") << 2 << 0u << QByteArray();
+        QTest::newRow("line without equals sign") << QByteArray("PATH /bin/z") << 2 << 0u << QByteArray();
+        QTest::newRow("too large for the buffer") << "PATH=" + QByteArray(1024, 'q') << 234 << 1u << QByteArray();
+    }
+    void valuesOfEachForm()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, status);
+        QFETCH(uint, kind);
+        QFETCH(QByteArray, data);
+        const QString path = writeSettings("[HKEY_LOCAL_MACHINE\\" + kKey.toUtf8() + "]\r\n" + line + "\r\n");
+        QVERIFY(!path.isEmpty());
+        SettingsRegistry registry(path);
+        const Read read = readValue(registry, kKey, QStringLiteral("PATH"));
+        QCOMPARE(read.status, status);
+        if (status == kErrorSuccess || status == kErrorMoreData)
+            QCOMPARE(read.kind, kind);
+        QCOMPARE(read.data, data);
+        QCOMPARE(registry.openHandleCount(), 0);
+    }
+
+    void keysAndSections_data()
+    {
+        QTest::addColumn<QByteArray>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("status");
+
+        const QByteArray local = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]";
+        QTest::newRow("the key itself") << local << kKey << 0;
+        QTest::newRow("key in other letter case") << local << kKey.toLower() << 0;
+        QTest::newRow("doubled and trailing separators") << local << QStringLiteral("SOFTWARE\\\\Microsoft\\Shared Tools\\MSINFO\\") << 0;
+        QTest::newRow("parent key holds no such value")
+            << local << QStringLiteral("SOFTWARE\\Microsoft") << 2;
+        QTest::newRow("another key") << local << QStringLiteral("SOFTWARE\\Other") << 2;
+        QTest::newRow("section of another root is ignored")
+            << QByteArray("[HKEY_CURRENT_USER\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO]") << kKey << 2;
+        QTest::newRow("blanks inside the brackets") << QByteArray("[ HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Shared Tools\\MSINFO ]") << kKey << 0;
+    }
+    void keysAndSections()
+    {
+        QFETCH(QByteArray, section);
+        QFETCH(QString, key);
+        QFETCH(int, status);
+        const QString path = writeSettings("; the registry\n" + section + "\nPATH=/bin/true\n");
+        SettingsRegistry registry(path);
+        const Read read = readValue(registry, key, QStringLiteral("PATH"));
+        QCOMPARE(read.status, status);
+        if (status == kErrorSuccess)
+            QCOMPARE(read.data, QByteArray("/bin/true\0", 10));
+    }
+
+    void valuesBelongToTheirOwnSection()
+    {
+        const QString path = writeSettings("PATH=/before/any/section\n"
+                                           "[HKEY_LOCAL_MACHINE\\A]\nX=1\n"
+                                           "[HKEY_LOCAL_MACHINE\\B]\nY=2\n");
+        SettingsRegistry registry(path);
+        QCOMPARE(readValue(registry, QStringLiteral("A"), QStringLiteral("X")).data, QByteArray("1\0", 2));
+        QCOMPARE(readValue(registry, QStringLiteral("A"), QStringLiteral("Y")).status, kErrorFileNotFound);
+        QCOMPARE(readValue(registry, QStringLiteral("B"), QStringLiteral("Y")).data, QByteArray("2\0", 2));
+        QCOMPARE(readValue(registry, QString(), QStringLiteral("PATH")).status, kErrorFileNotFound);
+    }
+
+    void byteOrderMarkIsSkipped()
+    {
+        const QString path = writeSettings("\xEF\xBB\xBF[HKEY_LOCAL_MACHINE\\A]\nX=1\n");
+        SettingsRegistry registry(path);
+        QCOMPARE(readValue(registry, QStringLiteral("A"), QStringLiteral("X")).status, kErrorSuccess);
+    }
+
+    void missingFileHasNoKeys()
+    {
+        SettingsRegistry registry(m_folder.filePath(QStringLiteral("absent.ini")));
+        QCOMPARE(readValue(registry, kKey, QStringLiteral("PATH")).status, kErrorFileNotFound);
+    }
+
+    void unreadableFileRefusesEveryOpen()
+    {
+        // A folder where the file should be cannot be read, whoever runs this.
+        const QString path = m_folder.filePath(QStringLiteral("folder.ini"));
+        QVERIFY(QDir().mkpath(path));
+        SettingsRegistry registry(path);
+        QCOMPARE(readValue(registry, kKey, QStringLiteral("PATH")).status, kErrorAccessDenied);
+    }
+
+    void editsTakeEffectAtTheNextOpen()
+    {
+        const QString path = writeSettings("[HKEY_LOCAL_MACHINE\\A]\nX=old\n");
+        SettingsRegistry registry(path);
+        RegistryKey held = 0;
+        QCOMPARE(registry.openKey(kHkeyLocalMachine, QStringLiteral("A"), 0, kKeyQueryValue, &held), kErrorSuccess);
+        writeSettings("[HKEY_LOCAL_MACHINE\\A]\nX=new\n");
+        QCOMPARE(readValue(registry, QStringLiteral("A"), QStringLiteral("X")).data, QByteArray("new\0", 4));
+
+        // A key opened before the edit keeps what it saw.
+        std::array<unsigned char, 16> buffer{};
+        std::uint32_t size = 16;
+        std::uint32_t kind = 0;
+        QCOMPARE(registry.queryValue(held, QStringLiteral("X"), &kind, buffer.data(), &size), kErrorSuccess);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(buffer.data()), size), QByteArray("old\0", 4));
+        QCOMPARE(registry.closeKey(held), kErrorSuccess);
+        QCOMPARE(registry.closeKey(held), kErrorInvalidHandle);
+    }
+
+    void memoryRegistryHonoursGrantedRights_data()
+    {
+        QTest::addColumn<uint>("granted");
+        QTest::addColumn<uint>("asked");
+        QTest::addColumn<int>("status");
+        const uint read = kReadControl | kKeyQueryValue | kKeyEnumerateSubKeys | kKeyNotify;
+        QTest::newRow("read asked, read granted") << read << uint(kKeyQueryValue) << 0;
+        QTest::newRow("read and write asked, read granted") << read << (kReadControl | 0x3Fu) << 5;
+        QTest::newRow("read and write asked, all granted") << 0xFFFFFFFFu << (kReadControl | 0x3Fu) << 0;
+    }
+    void memoryRegistryHonoursGrantedRights()
+    {
+        QFETCH(uint, granted);
+        QFETCH(uint, asked);
+        QFETCH(int, status);
+        MemoryRegistry registry;
+        registry.setText(QStringLiteral("A"), QStringLiteral("X"), QStringLiteral("1"));
+        registry.setGrantedAccess(QStringLiteral("A"), granted);
+        RegistryKey key = 0;
+        QCOMPARE(registry.openKey(kHkeyLocalMachine, QStringLiteral("A"), 0, asked, &key), status);
+        QCOMPARE(registry.openHandleCount(), status == 0 ? 1 : 0);
+        QCOMPARE(registry.opens.back().access, asked);
+    }
+
+    void memoryRegistryRejectsUnknownHandles()
+    {
+        MemoryRegistry registry;
+        registry.addKey(QStringLiteral("A\\B"));
+        RegistryKey key = 0;
+        QCOMPARE(registry.openKey(0x1234, QStringLiteral("A"), 0, kKeyQueryValue, &key), kErrorInvalidHandle);
+        std::uint32_t size = 0;
+        QCOMPARE(registry.queryValue(0x1234, QStringLiteral("X"), nullptr, nullptr, &size), kErrorInvalidHandle);
+
+        // A subkey opened relative to an opened key.
+        RegistryKey parent = 0;
+        QCOMPARE(registry.openKey(kHkeyLocalMachine, QStringLiteral("A"), 0, kKeyQueryValue, &parent), kErrorSuccess);
+        QCOMPARE(registry.openKey(parent, QStringLiteral("B"), 0, kKeyQueryValue, &key), kErrorSuccess);
+        QCOMPARE(registry.opens.back().key, QStringLiteral("A\\B"));
+    }
+};
+
+QTEST_MAIN(TestSettingsRegistry)
+#include "test_settings_registry.moc"
