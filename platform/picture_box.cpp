@@ -53,6 +53,40 @@ QRgb toQRgb(Colour c)
                 static_cast<int>((c >> 16) & 0xFF));
 }
 
+// Sets (or in XOR mode inverts) every pixel of the rectangle's one-pixel
+// outline exactly once, corners included, clipped to the image. QPainter's
+// cosmetic drawRect drops a corner pixel when the rectangle is clipped or one
+// pixel wide, which leaves gaps in a rubber band that follows the pointer.
+void drawOutline(QImage& image, QPoint a, QPoint b, QRgb colour, bool xorMode)
+{
+    const int left = std::min(a.x(), b.x());
+    const int right = std::max(a.x(), b.x());
+    const int top = std::min(a.y(), b.y());
+    const int bottom = std::max(a.y(), b.y());
+    auto plot = [&](int x, int y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        row[x] = xorMode ? 0xFF000000U | ((row[x] ^ colour) & 0x00FFFFFFU) : colour;
+    };
+    const int xFrom = std::max(left, 0);
+    const int xTo = std::min(right, image.width() - 1);
+    const int yFrom = std::max(top + 1, 0);
+    const int yTo = std::min(bottom - 1, image.height() - 1);
+    for (int y : {top, bottom}) {
+        if (y >= 0 && y < image.height())
+            for (int x = xFrom; x <= xTo; ++x)
+                plot(x, y);
+        if (bottom == top)
+            break;
+    }
+    for (int x : {left, right}) {
+        if (x >= 0 && x < image.width())
+            for (int y = yFrom; y <= yTo; ++y)
+                plot(x, y);
+        if (right == left)
+            break;
+    }
+}
+
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
@@ -144,6 +178,11 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
     syncImageSize();
     const QPoint a = toPixel(x1, y1);
     const QPoint b = toPixel(x2, y2);
+    if (box) {
+        drawOutline(m_image, a, b, toQRgb(colour), m_drawMode == DrawMode::XorPen);
+        update();
+        return;
+    }
     QPainter painter(&m_image);
     painter.setRenderHint(QPainter::Antialiasing, false);
     if (m_drawMode == DrawMode::XorPen)
@@ -153,14 +192,7 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
     pen.setCosmetic(true);
     painter.setPen(pen);
     painter.setBrush(Qt::NoBrush);
-    if (box) {
-        // drawRect covers left … left + w, so w and h are the corner distances.
-        const int left = std::min(a.x(), b.x());
-        const int top = std::min(a.y(), b.y());
-        painter.drawRect(QRect(left, top, std::abs(a.x() - b.x()), std::abs(a.y() - b.y())));
-    } else {
-        painter.drawLine(a, b);
-    }
+    painter.drawLine(a, b);
     painter.end();
     update();
 }
