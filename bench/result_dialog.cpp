@@ -1,0 +1,101 @@
+#include "result_dialog.h"
+
+#include "benchmark_figures.h"
+#include "escape_time.h"
+#include "mandel11.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace quilfen {
+
+namespace {
+
+constexpr int kWidth = 480;
+constexpr int kHeight = 224;
+
+QFont gothic(double points)
+{
+    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
+    font.setPointSizeF(points);
+    return font;
+}
+
+QFont figures()
+{
+    QFont font(QStringLiteral("Times New Roman"));
+    font.setPointSizeF(18.0);
+    return font;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
+                  const QRect& geometry, Qt::Alignment alignment)
+{
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setFont(font);
+    label->setGeometry(geometry);
+    label->setAlignment(alignment);
+    return label;
+}
+
+// "MFLOPS" and how this build computes: instruction set and threads.
+QString rateUnit()
+{
+    return QStringLiteral("MFLOPS (%1, %2 スレッド)")
+        .arg(QString::fromStdString(engineInstructionSet()))
+        .arg(engineThreads());
+}
+
+}  // namespace
+
+ResultDialog::ResultDialog(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("ResultDialog"));
+    setWindowTitle(QStringLiteral("ベンチマーク結果"));
+    setFixedSize(kWidth, kHeight);
+
+    const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
+    const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
+
+    // Captions on the left, figures right-aligned in one column, units to their right.
+    Label1 = makeLabel(this, "Label1", QStringLiteral("計算時間："), gothic(14.25),
+                       QRect(16, 16, 104, 32), left);
+    LabelTime = makeLabel(this, "LabelTime", QStringLiteral("0.00"), figures(),
+                          QRect(112, 16, 128, 32), right);
+    Label6 = makeLabel(this, "Label6", QStringLiteral("sec"), gothic(14.25),
+                       QRect(248, 16, 60, 32), left);
+    Label3 = makeLabel(this, "Label3", QStringLiteral("演算性能："), gothic(14.25),
+                       QRect(16, 56, 104, 32), left);
+    LabelFLOPS = makeLabel(this, "LabelFLOPS", QStringLiteral("0.00"), figures(),
+                           QRect(112, 88, 128, 32), right);
+    Label5 = makeLabel(this, "Label5", rateUnit(), gothic(11.25), QRect(248, 88, 216, 32), left);
+    LabelGW2k = makeLabel(this, "LabelGW2k", QStringLiteral("0.00"), figures(),
+                          QRect(112, 124, 128, 48), right);
+    Label8 = makeLabel(this, "Label8", QStringLiteral("vs Gateway2000/Select1000  (Athron 1GHz)"),
+                       gothic(11.25), QRect(248, 124, 216, 48), Qt::AlignCenter);
+    Label8->setWordWrap(true);
+
+    OKButton = new QPushButton(QStringLiteral("OK"), this);
+    OKButton->setObjectName(QStringLiteral("OKButton"));
+    OKButton->setGeometry((kWidth - 96) / 2, 184, 96, 28);
+    OKButton->setDefault(true);
+    OKButton->setFocus();
+    connect(OKButton, &QPushButton::clicked, this, &ResultDialog::OKButton_Click);
+
+    Form_Load();
+}
+
+void ResultDialog::Form_Load()
+{
+    LabelTime->setText(QString::fromStdString(secondsText(CalcSeconds)));
+    LabelFLOPS->setText(QString::fromStdString(MflopsText));
+    LabelGW2k->setText(QString::fromStdString(ratioText(CalcSeconds)));
+}
+
+void ResultDialog::OKButton_Click()
+{
+    accept();
+}
+
+}  // namespace quilfen

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+class QLabel;
+class QPushButton;
+
+namespace quilfen {
+
+// The benchmark's result: the time of one computation, the rate in MFLOPS
+// and the speed against the reference machine, from the last run. A fresh
+// instance is made for every showing; it fills itself as it is made.
+class ResultDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit ResultDialog(QWidget* parent = nullptr);
+
+    QLabel* Label1 = nullptr;
+    QLabel* LabelTime = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* LabelFLOPS = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* LabelGW2k = nullptr;
+    QLabel* Label8 = nullptr;
+    QPushButton* OKButton = nullptr;
+
+    // Fills the three figures from CalcSeconds and MflopsText.
+    void Form_Load();
+    void OKButton_Click();
+};
+
+}  // namespace quilfen

@@ -1,0 +1,306 @@
+// The benchmark menu run on the main window, with the tick count, the modal
+// result dialog and the status line under the test's control.
+
+#include "escape_time_scalar.h"
+#include "mandel11.h"
+#include "mandel_window.h"
+#include "picture_box.h"
+#include "result_dialog.h"
+#include "scripted_platform.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTest>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+using namespace quilfen;
+
+Q_DECLARE_METATYPE(std::uint32_t)
+
+namespace {
+
+const QString kBusyText = QStringLiteral("計算中です。お待ち下さい…");
+const QColor kRed(255, 0, 0);
+const QColor kBlack(0, 0, 0);
+
+// What the window showed at one moment of the run.
+struct Moment {
+    QString status;
+    QColor colour;
+    bool drawDone = false;
+    bool pictureBlank = false;
+};
+
+// What the result dialog showed while it was open.
+struct DialogView {
+    QString time;
+    QString flops;
+    QString ratio;
+    Moment window;
+};
+
+bool pictureIsBlank(PictureBox& picture)
+{
+    const QImage& image = picture.image();
+    const QRgb background = picture.backgroundColour().rgb();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixel(x, y) != background)
+                return false;
+    return true;
+}
+
+}  // namespace
+
+class TestBenchmarkRun : public QObject {
+    Q_OBJECT
+
+    ScriptedPlatform* m_platform = nullptr;
+    std::unique_ptr<MANDEL> m_window;
+    std::vector<std::uint32_t> m_ticks;  // readings the tick count gives, in order
+    std::vector<Moment> m_atTicks;       // the window at each reading
+    std::vector<DialogView> m_dialogs;   // one per opening of the result dialog
+
+    Moment now() const
+    {
+        Moment m;
+        m.status = m_window->Label1->text();
+        m.colour = m_window->Label1->palette().color(QPalette::WindowText);
+        m.drawDone = DrawDone;
+        m.pictureBlank = pictureIsBlank(*m_window->Picture1);
+        return m;
+    }
+
+    // The readings for one run: t0, the settling readings up to ts, then t1.
+    static std::vector<std::uint32_t> oneRun(std::uint32_t t0, std::uint32_t elapsedMs)
+    {
+        const std::uint32_t ts = t0 + 1000U;
+        return {t0, ts, ts + elapsedMs};
+    }
+
+    void runBenchmark()
+    {
+        auto* action = m_window->findChild<QAction*>(QStringLiteral("MenuBenchGo"));
+        QVERIFY(action);
+        action->trigger();
+    }
+
+private slots:
+    void init()
+    {
+        resetEngineState();
+        m_platform = new ScriptedPlatform;
+        setPlatform(m_platform);
+        m_ticks.clear();
+        m_atTicks.clear();
+        m_dialogs.clear();
+        m_platform->onTick = [this] {
+            const std::size_t k = m_atTicks.size();
+            m_atTicks.push_back(now());
+            // Past the script the clock runs on in big steps, so a wrong
+            // number of readings fails the test instead of hanging it.
+            return k < m_ticks.size() ? m_ticks[k]
+                                      : (m_ticks.empty() ? 0U : m_ticks.back()) +
+                                            1000U * static_cast<std::uint32_t>(k + 1 - m_ticks.size());
+        };
+        m_platform->modalHandlers[QStringLiteral("ResultDialog")] = [this](QDialog& form) {
+            auto& dialog = dynamic_cast<ResultDialog&>(form);
+            m_dialogs.push_back({dialog.LabelTime->text(), dialog.LabelFLOPS->text(),
+                                 dialog.LabelGW2k->text(), now()});
+            return int(QDialog::Accepted);
+        };
+        m_window = std::make_unique<MANDEL>();
+        QVERIFY(m_window->Form_Load());
+    }
+    void cleanup()
+    {
+        m_window.reset();
+        setPlatform(nullptr);
+        delete m_platform;
+        m_platform = nullptr;
+        resetEngineState();
+    }
+
+    void workedExamples_data()
+    {
+        QTest::addColumn<std::uint32_t>("elapsed");
+        QTest::addColumn<float>("seconds");
+        QTest::addColumn<QString>("status");
+        QTest::addColumn<QString>("time");
+        QTest::addColumn<QString>("flops");
+        QTest::addColumn<QString>("ratio");
+        QTest::newRow("4936 ms") << 4936U << 1.234F << "計算時間は1.234秒" << "1.234" << "259" << "1.05";
+        QTest::newRow("1234 ms, fourth decimal 5")
+            << 1234U << 0.3085F << "計算時間は0.309秒" << "0.309" << "1037" << "4.21";
+        QTest::newRow("4000 ms, one second")
+            << 4000U << 1.0F << "計算時間は1.秒" << "1." << "320" << "1.30";
+        QTest::newRow("20000 ms, slower than the reference")
+            << 20000U << 5.0F << "計算時間は5.秒" << "5." << "64" << "0.26";
+        QTest::newRow("5193 ms, next to the reference")
+            << 5193U << 1.29825F << "計算時間は1.298秒" << "1.298" << "246" << "1.00";
+        QTest::newRow("0 ms, within one tick")
+            << 0U << 0.0F << "計算時間は0.秒" << "0." << "-" << "-";
+    }
+    void workedExamples()
+    {
+        QFETCH(std::uint32_t, elapsed);
+        QFETCH(float, seconds);
+        QFETCH(QString, status);
+        QFETCH(QString, time);
+        QFETCH(QString, flops);
+        QFETCH(QString, ratio);
+        m_ticks = oneRun(777000U, elapsed);
+        runBenchmark();
+
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(CalcSeconds, seconds);
+        QCOMPARE(QString::fromStdString(MflopsText), flops);
+        QCOMPARE(m_window->Label1->text(), status);
+        QCOMPARE(m_window->Label1->palette().color(QPalette::WindowText), kBlack);
+        QCOMPARE(m_dialogs.size(), std::size_t{1});
+        QCOMPARE(m_dialogs[0].time, time);
+        QCOMPARE(m_dialogs[0].flops, flops);
+        QCOMPARE(m_dialogs[0].ratio, ratio);
+    }
+
+    void statusTextsAndColoursInOrder()
+    {
+        // A picture on screen first, so that clearing it shows.
+        CalcMandel();
+        DrawMandel();
+        QVERIFY(!pictureIsBlank(*m_window->Picture1));
+
+        m_ticks = oneRun(5000U, 4936U);
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), std::size_t{3});
+
+        // t0: red, picture cleared, no selection possible.
+        QCOMPARE(m_atTicks[0].status, kBusyText);
+        QCOMPARE(m_atTicks[0].colour, kRed);
+        QVERIFY(!m_atTicks[0].drawDone);
+        QVERIFY(m_atTicks[0].pictureBlank);
+        // t1: the computations are done, nothing drawn or reported yet.
+        QCOMPARE(m_atTicks[2].status, kBusyText);
+        QCOMPARE(m_atTicks[2].colour, kRed);
+        QVERIFY(!m_atTicks[2].drawDone);
+        QVERIFY(m_atTicks[2].pictureBlank);
+        // Dialog: the time in black above the finished picture.
+        QCOMPARE(m_dialogs.size(), std::size_t{1});
+        QCOMPARE(m_dialogs[0].window.status, QStringLiteral("計算時間は1.234秒"));
+        QCOMPARE(m_dialogs[0].window.colour, kBlack);
+        QVERIFY(m_dialogs[0].window.drawDone);
+        QVERIFY(!m_dialogs[0].window.pictureBlank);
+        // After the dialog closes the status keeps the time.
+        QCOMPARE(m_window->Label1->text(), QStringLiteral("計算時間は1.234秒"));
+    }
+
+    void settlingWaitPollsUntilAFullSecond()
+    {
+        // Readings 300 ms apart: 5900 is short of the second, 6200 is the
+        // start time, so 4936 ms are measured from 6200, not from 6000.
+        m_ticks = {5000U, 5300U, 5600U, 5900U, 6200U, 6200U + 4936U};
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(CalcSeconds, 1.234F);
+    }
+
+    void tickWrapInsideTheSettlingWait()
+    {
+        const std::uint32_t t0 = 0xFFFFFF00U;
+        m_ticks.clear();
+        for (std::uint32_t k = 0; k <= 10; ++k)
+            m_ticks.push_back(t0 + 100U * k);  // wraps after the third reading
+        m_ticks.push_back(m_ticks.back() + 1234U);
+        QCOMPARE(m_ticks[10], 0x000002E8U);
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(CalcSeconds, 0.3085F);
+        QCOMPARE(m_dialogs.at(0).time, QStringLiteral("0.309"));
+    }
+
+    void tickWrapInsideTheTimedStretch()
+    {
+        m_ticks = oneRun(0xFFFFF000U - 1000U, 4936U);
+        QVERIFY(m_ticks[2] < m_ticks[1]);
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(CalcSeconds, 1.234F);
+        QCOMPARE(QString::fromStdString(MflopsText), QStringLiteral("259"));
+        QCOMPARE(m_dialogs.at(0).ratio, QStringLiteral("1.05"));
+    }
+
+    void secondRunOverwritesTheResults()
+    {
+        const auto first = oneRun(10000U, 4936U);
+        const auto second = oneRun(50000U, 20000U);
+        m_ticks = first;
+        m_ticks.insert(m_ticks.end(), second.begin(), second.end());
+        runBenchmark();
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(m_platform->modalForms,
+                 QStringList({QStringLiteral("ResultDialog"), QStringLiteral("ResultDialog")}));
+        QCOMPARE(m_dialogs.size(), std::size_t{2});
+        QCOMPARE(m_dialogs[0].time, QStringLiteral("1.234"));
+        QCOMPARE(m_dialogs[1].time, QStringLiteral("5."));
+        QCOMPARE(m_dialogs[1].flops, QStringLiteral("64"));
+        QCOMPARE(m_dialogs[1].ratio, QStringLiteral("0.26"));
+        QCOMPARE(CalcSeconds, 5.0F);
+        QCOMPARE(QString::fromStdString(MflopsText), QStringLiteral("64"));
+        QCOMPARE(m_window->Label1->text(), QStringLiteral("計算時間は5.秒"));
+    }
+
+    void benchmarkConditionsStayCurrent()
+    {
+        CalcCond = {0.25, -0.5, 1.5};
+        MaxIter = 1000;
+        m_ticks = oneRun(1000U, 4000U);
+        runBenchmark();
+
+        const CalcCondition region{-0.15, 0.8, 0.4};
+        QCOMPARE(CalcCond, region);
+        QCOMPARE(DrawnCond, region);
+        QCOMPARE(MaxIter, 500);
+        QCOMPARE(HalfSize, 200);
+        QVERIFY(DrawDone);
+
+        auto expected = std::make_unique<IterGrid>(IterMap);
+        computeIterMapScalar(region, 200, 500, *expected);
+        QVERIFY(*expected == IterMap);
+    }
+
+    void pictureShowsTheBenchmarkRegion()
+    {
+        m_ticks = oneRun(1000U, 4000U);
+        runBenchmark();
+
+        auto grid = std::make_unique<IterGrid>();
+        computeIterMapScalar(CalcCondition{-0.15, 0.8, 0.4}, 200, 500, *grid);
+        const QImage& image = m_window->Picture1->image();
+        QCOMPARE(image.size(), QSize(400, 400));
+        for (int i = 0; i < 400; ++i) {
+            for (int j = 1; j <= 400; ++j) {
+                const Colour c = paletteColour(
+                    PalTable, paletteIndex((*grid)[std::size_t(i)][std::size_t(j)], 500));
+                const QRgb want = qRgb(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF));
+                if (image.pixel(i, 400 - j) != want)
+                    QFAIL(qPrintable(QStringLiteral("pixel for point (%1, %2)").arg(i).arg(j)));
+            }
+        }
+    }
+
+    void dialogOpensOncePerRunAndAfterTheDrawing()
+    {
+        m_ticks = oneRun(1000U, 4936U);
+        runBenchmark();
+        QCOMPARE(m_platform->modalForms, QStringList{QStringLiteral("ResultDialog")});
+        QCOMPARE(m_dialogs.size(), std::size_t{1});
+        QVERIFY(m_dialogs[0].window.drawDone);
+    }
+};
+
+QTEST_MAIN(TestBenchmarkRun)
+#include "test_benchmark_run.moc"
