@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -52,6 +53,44 @@ void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
     }
 }
 
+// A save dialog that refuses, while it stays open, a folder that does not
+// exist or a file that cannot be written, as the flags ask; the overwrite
+// question comes after these checks, from Qt's own accept().
+class CheckedSaveDialog : public QFileDialog {
+public:
+    explicit CheckedSaveDialog(unsigned flags) : m_flags(flags) {}
+
+    void accept() override
+    {
+        const QStringList files = selectedFiles();
+        if (!files.isEmpty()) {
+            const QString refusal = refusalOf(files.constFirst());
+            if (!refusal.isEmpty()) {
+                QMessageBox::warning(this, windowTitle(), refusal);
+                return;
+            }
+        }
+        QFileDialog::accept();
+    }
+
+private:
+    QString refusalOf(const QString& chosen) const
+    {
+        const QFileInfo info(chosen);
+        if (info.isDir())
+            return QString();  // Qt's accept() opens the folder instead
+        const QFileInfo folder(info.absolutePath());
+        if ((m_flags & kOfnPathMustExist) && !folder.isDir())
+            return QObject::tr("フォルダ %1 が見つかりません。").arg(QDir::toNativeSeparators(folder.filePath()));
+        if ((m_flags & kOfnNoReadOnlyReturn) &&
+            ((info.exists() && !info.isWritable()) || (!info.exists() && !folder.isWritable())))
+            return QObject::tr("%1 は読み取り専用です。").arg(QDir::toNativeSeparators(chosen));
+        return QString();
+    }
+
+    unsigned m_flags;
+};
+
 }  // namespace
 
 MsgAnswer QtPlatform::messageBox(const MessageBoxRequest& request)
@@ -93,26 +132,14 @@ std::optional<QString> QtPlatform::openFileDialog(const FileDialogRequest& reque
 
 std::optional<QString> QtPlatform::saveFileDialog(const FileDialogRequest& request)
 {
-    QFileDialog dialog;
+    CheckedSaveDialog dialog(request.flags);
     setUpFileDialog(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kOfnOverwritePrompt) == 0);
-    while (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
-        const QString chosen = dialog.selectedFiles().constFirst();
-        const QFileInfo info(chosen);
-        QString refusal;
-        if ((request.flags & kOfnPathMustExist) && !QFileInfo(info.absolutePath()).isDir())
-            refusal = QObject::tr("フォルダ %1 が見つかりません。").arg(info.absolutePath());
-        else if ((request.flags & kOfnNoReadOnlyReturn) &&
-                 ((info.exists() && !info.isWritable()) ||
-                  (!info.exists() && !QFileInfo(info.absolutePath()).isWritable())))
-            refusal = QObject::tr("%1 は読み取り専用です。").arg(chosen);
-        if (refusal.isEmpty())
-            return chosen;
-        QMessageBox::warning(&dialog, dialog.windowTitle(), refusal);
-    }
-    return std::nullopt;
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 bool QtPlatform::savePicture(const QImage& image, const QString& path, QString* error)
