@@ -2,6 +2,7 @@
 
 #include "number_text.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace quilfen {
@@ -20,6 +21,17 @@ double mflopsFigure(double seconds)
 double referenceRatio(double seconds)
 {
     return kReferenceSeconds / seconds;
+}
+
+double medianSeconds(std::vector<double> seconds)
+{
+    if (seconds.empty())
+        return 0.0;
+    std::sort(seconds.begin(), seconds.end());
+    const std::size_t middle = seconds.size() / 2;
+    if (seconds.size() % 2 == 1)
+        return seconds[middle];
+    return (seconds[middle - 1] + seconds[middle]) / 2.0;
 }
 
 std::string secondsText(float seconds)

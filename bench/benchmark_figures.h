@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quilfen {
 
@@ -45,6 +46,10 @@ double mflopsFigure(double seconds);
 
 // How many times faster than the reference machine. Only for seconds > 0.
 double referenceRatio(double seconds);
+
+// The middle of the measured times (the mean of the two middle ones for an
+// even count); 0 for none.
+double medianSeconds(std::vector<double> seconds);
 
 // The texts shown for a measured time. A time of 0 (every computation done
 // within one tick) has no rate and no ratio: the time still shows as "0."

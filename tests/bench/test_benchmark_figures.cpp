@@ -99,6 +99,24 @@ private slots:
         QCOMPARE(mflopsFigure(seconds), mflops);
     }
 
+    void medianOfTheTimedRuns_data()
+    {
+        QTest::addColumn<QList<double>>("seconds");
+        QTest::addColumn<double>("median");
+        QTest::newRow("none") << QList<double>{} << 0.0;
+        QTest::newRow("one") << QList<double>{0.25} << 0.25;
+        QTest::newRow("odd count, unsorted") << QList<double>{0.5, 0.125, 0.25} << 0.25;
+        QTest::newRow("even count: mean of the middle two")
+            << QList<double>{0.5, 0.125, 0.25, 1.0} << 0.375;
+        QTest::newRow("an outlier does not move it") << QList<double>{0.2, 0.2, 9.0} << 0.2;
+    }
+    void medianOfTheTimedRuns()
+    {
+        QFETCH(QList<double>, seconds);
+        QFETCH(double, median);
+        QCOMPARE(medianSeconds(std::vector<double>(seconds.begin(), seconds.end())), median);
+    }
+
     void ratioIsAgainstTheReferenceTime()
     {
         QCOMPARE(referenceRatio(1.2983), 1.0);
