@@ -6,6 +6,8 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "exact_compare.h"
+
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -251,7 +253,7 @@ private slots:
         QFETCH(QString, text);
         QFETCH(double, expected);
         const double value = quilfen::numberOfText(text.toStdString());
-        QCOMPARE(value, expected);
+        QCOMPARE_EXACT(value, expected);
         QVERIFY(std::isfinite(value));
     }
 
@@ -260,21 +262,21 @@ private slots:
     void numberOfLongText()
     {
         std::string ones(100000, '1');
-        QCOMPARE(quilfen::numberOfText(ones), DBL_MAX);
-        QCOMPARE(quilfen::numberOfText(ones + "e-99990"),
+        QCOMPARE_EXACT(quilfen::numberOfText(ones), DBL_MAX);
+        QCOMPARE_EXACT(quilfen::numberOfText(ones + "e-99990"),
                  std::strtod("1111111111.1111111111111111111111", nullptr));
-        QCOMPARE(quilfen::numberOfText("0." + std::string(100000, '0') + "1"), 0.0);
-        QCOMPARE(quilfen::numberOfText("0." + std::string(100000, '0') + "1e100010"), 1e9);
+        QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1"), 0.0);
+        QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1e100010"), 1e9);
         // Exactly halfway between two doubles up to the 800th digit, just
         // above it in a later one: must round up.
         const std::string halfway = "9007199254740993";  // 2^53 + 1
-        QCOMPARE(quilfen::numberOfText(halfway), 9007199254740992.0);
-        QCOMPARE(quilfen::numberOfText(halfway + "." + std::string(1000, '0') + "1"),
+        QCOMPARE_EXACT(quilfen::numberOfText(halfway), 9007199254740992.0);
+        QCOMPARE_EXACT(quilfen::numberOfText(halfway + "." + std::string(1000, '0') + "1"),
                  9007199254740994.0);
         std::string spaced;
         for (int i = 0; i < 50000; ++i)
             spaced += " 7";
-        QCOMPARE(quilfen::numberOfText(spaced + "e-49999"),
+        QCOMPARE_EXACT(quilfen::numberOfText(spaced + "e-49999"),
                  std::strtod("7.777777777777777777777777777777", nullptr));
     }
 
