@@ -1,10 +1,123 @@
+// The zoom selection: a left-button drag over the picture draws a square
+// rubber band in XOR; on release the user confirms, and the square, mapped
+// through the conditions of the picture shown, becomes the next region.
+
 #include "mandel_window.h"
+
+#include "mandel11.h"
+#include "picture_box.h"
+#include "platform.h"
+#include "selection_geometry.h"
+
+#include <QPointer>
+
+#include <optional>
 
 namespace quilfen {
 
-// The zoom selection with the mouse lands here.
-void MANDEL::Picture1_MouseDown(int, int, float, float) {}
-void MANDEL::Picture1_MouseMove(int, int, float, float) {}
-void MANDEL::Picture1_MouseUp(int, int, float, float) {}
+namespace {
+
+// Button bits of the mouse events.
+constexpr int kLeftButton = 1;
+
+constexpr Colour kBandColour = rgb(255, 255, 255);
+
+// The band now on screen. Every draw is paired with an erase of exactly the
+// same square, so the picture comes back bit for bit whatever the drawing
+// surface makes of a square of side 0, and whatever the platform reports
+// (a release where no move was reported, a press the band never saw).
+struct ShownBand {
+    QPointer<PictureBox> picture;  // null once that picture is gone
+    float startX = 0.0F;
+    float startY = 0.0F;
+    float endX = 0.0F;
+    float endY = 0.0F;
+};
+
+std::optional<ShownBand> g_shownBand;
+
+// XOR pen, then copy pen again: drawing the same square twice cancels out.
+void xorBand(PictureBox& picture, float startX, float startY, float endX, float endY)
+{
+    picture.setDrawMode(DrawMode::XorPen);
+    picture.Line(startX, startY, endX, endY, kBandColour, true);
+    picture.setDrawMode(DrawMode::CopyPen);
+}
+
+// Removes the band from the picture, if one is there.
+void eraseBand(PictureBox& picture)
+{
+    if (g_shownBand && g_shownBand->picture == &picture)
+        xorBand(picture, g_shownBand->startX, g_shownBand->startY, g_shownBand->endX,
+                g_shownBand->endY);
+    g_shownBand.reset();
+}
+
+// Shows the band of the current selection, DragStart to DragEnd, in place of
+// the one on screen.
+void showBand(PictureBox& picture)
+{
+    eraseBand(picture);
+    xorBand(picture, DragStartX, DragStartY, DragEndX, DragEndY);
+    g_shownBand = ShownBand{&picture, DragStartX, DragStartY, DragEndX, DragEndY};
+}
+
+// DragEnd becomes the far corner of the square from DragStart towards (x, y).
+void followPointer(float x, float y)
+{
+    DragEndX = static_cast<float>(SquareEndX(DragStartX, DragStartY, x, y));
+    DragEndY = static_cast<float>(SquareEndY(DragStartX, DragStartY, x, y));
+}
+
+}  // namespace
+
+void MANDEL::Picture1_MouseDown(int button, int, float x, float y)
+{
+    // A band left over from a selection whose release never came goes first.
+    eraseBand(*Picture1);
+    if (button == kLeftButton && DrawDone) {
+        DragStartX = x;
+        DragStartY = y;
+        Dragging = true;
+        // A square of side 0: nothing to draw until the pointer moves.
+        followPointer(x, y);
+        return;
+    }
+    // Another button (or no picture yet) cancels a selection in progress.
+    Dragging = false;
+}
+
+void MANDEL::Picture1_MouseMove(int button, int, float x, float y)
+{
+    if (button != kLeftButton || !DrawDone || !Dragging)
+        return;
+    followPointer(x, y);
+    showBand(*Picture1);
+}
+
+void MANDEL::Picture1_MouseUp(int button, int, float x, float y)
+{
+    if (button != kLeftButton || !DrawDone || !Dragging)
+        return;
+    Dragging = false;
+    // The release may come where no move was reported: the band then moves
+    // to the square that the question is about.
+    followPointer(x, y);
+    showBand(*Picture1);
+
+    MessageBoxRequest question;
+    question.text = QStringLiteral("描画範囲を変更しますか？");
+    question.title = QStringLiteral("描画範囲の変更");
+    question.buttons = MsgButtons::OkCancel;
+    question.icon = MsgIcon::None;
+    question.defaultButton = MsgAnswer::Ok;
+    const MsgAnswer answer = platform().messageBox(question);
+
+    eraseBand(*Picture1);
+    if (answer != MsgAnswer::Ok)
+        return;
+    CalcCond = selectedRegion(DrawnCond, DragStartX, DragStartY, DragEndX, DragEndY);
+    MenuConditionCal_Click();
+}
 
 }  // namespace quilfen
