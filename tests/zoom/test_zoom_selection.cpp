@@ -6,6 +6,8 @@
 #include "picture_box.h"
 #include "scripted_platform.h"
 
+#include <QDialog>
+#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QSet>
 #include <QTest>
@@ -516,6 +518,26 @@ private slots:
         QCOMPARE(picture().image(), withOutlineInverted(m_picture, a, b));
         m_window->Picture1_MouseMove(1, 0, 200.4F, 199.6F);
         m_window->Picture1_MouseUp(1, 0, 200.4F, 199.6F);
+        QCOMPARE(picture().image(), m_picture);
+    }
+
+    void okOpensTheConditionsDialogFilledWithTheRegion()
+    {
+        drawPicture(kExampleRegion);
+        MaxIter = 500;
+        QStringList texts;
+        m_platform->modalHandlers[QStringLiteral("MDCalcCond")] = [&texts](QDialog& form) {
+            for (const char* name : {"Text1", "Text2", "Text3", "Text4"}) {
+                auto* box = form.findChild<QLineEdit*>(QLatin1String(name));
+                texts << (box ? box->text() : QStringLiteral("(missing)"));
+            }
+            return 0;
+        };
+        press(Qt::LeftButton, {100, 300});
+        move({180, 250});
+        release(Qt::LeftButton, {180, 250});
+        QCOMPARE(m_platform->modalForms, QStringList{QStringLiteral("MDCalcCond")});
+        QCOMPARE(texts, (QStringList{"-0.21", "+0.86", "+0.08", "500"}));
         QCOMPARE(picture().image(), m_picture);
     }
 };
