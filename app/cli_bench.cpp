@@ -100,7 +100,8 @@ void printJson(const BenchResult& r)
     std::printf("{\"region\": {\"centre_re\": -0.15, \"centre_im\": 0.8, \"range\": 0.4, "
                 "\"points\": %d, \"max_iter\": %d}, ",
                 2 * kBenchHalfSize + 1, kBenchMaxIter);
-    std::printf("\"instruction_set\": \"%s\", \"threads\": %d, ", r.instructionSet.c_str(), r.threads);
+    std::printf("\"instruction_set\": \"%s\", \"threads\": %d, ", r.instructionSet.c_str(),
+                r.threads);
     std::printf("\"runs\": %zu, \"warmup_runs\": 1, ", r.seconds.size());
     std::printf("\"median_seconds\": %.17g, \"best_seconds\": %.17g, ", r.median, r.best);
     std::printf("\"mflops\": %s, \"mflops_best\": %s, ", jsonNumberOr(mflopsOf(r.median)).c_str(),

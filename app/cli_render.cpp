@@ -60,7 +60,8 @@ int runRender(const Options& options, int argc, char** argv)
     cond.CentreRe = options.requireDouble("--centre-re");
     cond.CentreIm = options.requireDouble("--centre-im");
     cond.Range = options.requireDouble("--range");
-    const auto maxIter = static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
+    const auto maxIter =
+        static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
     const bool defaultPalette = !options.has("--palette");
     const std::string givenPalette = options.stringOr("--palette", {});
     const std::string out = options.requireString("--out");
@@ -68,9 +69,8 @@ int runRender(const Options& options, int argc, char** argv)
 
     // The default palette lives beside the program, never in the current folder.
     const QCoreApplication app(argc, argv);
-    const std::string palettePath =
-        defaultPalette ? (QCoreApplication::applicationDirPath() + QStringLiteral("/default.qpl")).toStdString()
-                       : givenPalette;
+    const QString besideProgram = QCoreApplication::applicationDirPath() + "/default.qpl";
+    const std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
 
     auto table = std::make_unique<PaletteTable>();
     const PaletteReadResult read = ReadPaletteFile(palettePath, *table);
@@ -83,7 +83,8 @@ int runRender(const Options& options, int argc, char** argv)
     computeIterMap(cond, kHalfSize, maxIter, *grid);
 
     QString error;
-    if (!writeBmpAtomically(visiblePicture(*grid, maxIter, *table), QString::fromStdString(out), &error)) {
+    const QImage picture = visiblePicture(*grid, maxIter, *table);
+    if (!writeBmpAtomically(picture, QString::fromStdString(out), &error)) {
         std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", out.c_str(), qPrintable(error));
         return 1;
     }

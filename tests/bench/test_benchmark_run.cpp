@@ -102,9 +102,10 @@ private slots:
             m_atTicks.push_back(now());
             // Past the script the clock runs on in big steps, so a wrong
             // number of readings fails the test instead of hanging it.
-            return k < m_ticks.size() ? m_ticks[k]
-                                      : (m_ticks.empty() ? 0U : m_ticks.back()) +
-                                            1000U * static_cast<std::uint32_t>(k + 1 - m_ticks.size());
+            if (k < m_ticks.size())
+                return m_ticks[k];
+            const std::uint32_t last = m_ticks.empty() ? 0U : m_ticks.back();
+            return last + 1000U * static_cast<std::uint32_t>(k + 1 - m_ticks.size());
         };
         m_platform->modalHandlers[QStringLiteral("ResultDialog")] = [this](QDialog& form) {
             auto& dialog = dynamic_cast<ResultDialog&>(form);
@@ -132,7 +133,8 @@ private slots:
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("flops");
         QTest::addColumn<QString>("ratio");
-        QTest::newRow("4936 ms") << 4936U << 1.234F << "計算時間は1.234秒" << "1.234" << "259" << "1.05";
+        QTest::newRow("4936 ms")
+            << 4936U << 1.234F << "計算時間は1.234秒" << "1.234" << "259" << "1.05";
         QTest::newRow("1234 ms, fourth decimal 5")
             << 1234U << 0.3085F << "計算時間は0.309秒" << "0.309" << "1037" << "4.21";
         QTest::newRow("4000 ms, one second")
