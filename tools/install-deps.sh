@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the program need.
 # Quick when everything is in place: apt is only touched for missing packages.
 set -e
-PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils
+PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
 xvfb xauth xdotool xclip x11-apps imagemagick"
