@@ -88,6 +88,8 @@ MDCalcCond::MDCalcCond(QWidget* parent) : QDialog(parent)
         b->installEventFilter(this);
         return b;
     };
+    // Each box keeps Qt's limit of 32,767 characters: a longer paste is cut
+    // there, far beyond anything a number needs.
     auto box = [this](const char* name, int top) {
         auto* t = new QLineEdit(this);
         t->setObjectName(QString::fromLatin1(name));
@@ -189,25 +191,8 @@ void MDCalcCond::DrawRangePict()
         RangePict->Line(figure.x1, figure.y1, figure.x2, figure.y2, figure.colour, figure.box);
 }
 
-void MDCalcCond::Text1_KeyPress(int keyAscii)
-{
-    if (keyAscii == 13 && acceptsInput()) {
-        ReadCondTexts();
-        DrawRangePict();
-    }
-}
-
-void MDCalcCond::Text2_KeyPress(int keyAscii)
-{
-    Text1_KeyPress(keyAscii);
-}
-
-void MDCalcCond::Text3_KeyPress(int keyAscii)
-{
-    Text1_KeyPress(keyAscii);
-}
-
-void MDCalcCond::Text1_LostFocus()
+// Enter, or leaving a box, reads all three boxes, not only the one concerned.
+void MDCalcCond::readAndRedraw()
 {
     if (!acceptsInput())
         return;
@@ -215,14 +200,37 @@ void MDCalcCond::Text1_LostFocus()
     DrawRangePict();
 }
 
+void MDCalcCond::Text1_KeyPress(int keyAscii)
+{
+    if (keyAscii == 13)
+        readAndRedraw();
+}
+
+void MDCalcCond::Text2_KeyPress(int keyAscii)
+{
+    if (keyAscii == 13)
+        readAndRedraw();
+}
+
+void MDCalcCond::Text3_KeyPress(int keyAscii)
+{
+    if (keyAscii == 13)
+        readAndRedraw();
+}
+
+void MDCalcCond::Text1_LostFocus()
+{
+    readAndRedraw();
+}
+
 void MDCalcCond::Text2_LostFocus()
 {
-    Text1_LostFocus();
+    readAndRedraw();
 }
 
 void MDCalcCond::Text3_LostFocus()
 {
-    Text1_LostFocus();
+    readAndRedraw();
 }
 
 void MDCalcCond::CmdDefalutSet_Click()
@@ -256,11 +264,15 @@ void MDCalcCond::CmdSet_Click()
     MaxIter = iterationLimitOfNumber(numberOf(Text4));
 
     MANDEL* main = MANDEL::instance();
+    auto showStatus = [main](const QString& text, const QColor& colour) {
+        if (main)
+            main->setStatus(text, colour);
+    };
+
     if (main)
         main->Picture1->Cls();
     DrawDone = false;
-    if (main)
-        main->setStatus(QStringLiteral("計算中です。お待ち下さい・・・"), kRunningColour);
+    showStatus(QStringLiteral("計算中です。お待ち下さい・・・"), kRunningColour);
 
     // Hidden but still loaded; the main window repaints once.
     hide();
@@ -274,13 +286,11 @@ void MDCalcCond::CmdSet_Click()
     const std::uint32_t t2 = platform().tickCount();
     CalcSeconds = static_cast<float>(static_cast<std::uint32_t>(t2 - t1) / 1000.0);
 
-    if (main)
-        main->setStatus(QStringLiteral("描画中・・・"), kRunningColour);
+    showStatus(QStringLiteral("描画中・・・"), kRunningColour);
     DrawMandel();
-    if (main)
-        main->setStatus(QStringLiteral("計算時間は") + QString::fromStdString(singleToText(CalcSeconds)) +
-                            QStringLiteral("秒"),
-                        kDoneColour);
+    showStatus(QStringLiteral("計算時間は") + QString::fromStdString(singleToText(CalcSeconds)) +
+                   QStringLiteral("秒"),
+               kDoneColour);
 
     m_running = false;
     Unload();

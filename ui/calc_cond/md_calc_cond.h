@@ -38,8 +38,6 @@ public:
 
     // True from Form_Load until the dialog is unloaded by a button or closed.
     bool isLoaded() const { return m_loaded; }
-    // True while "設定して実行" computes and draws with the dialog hidden.
-    bool isRunning() const { return m_running; }
 
     // The working values: what "設定して実行" stores, at full precision.
     double EditCentreRe = 0.0;
@@ -72,6 +70,7 @@ protected:
 private:
     void ReadCondTexts();
     void DrawRangePict();
+    void readAndRedraw();
     void Unload();
     // Handlers run only while the dialog is loaded and not running, so input
     // that arrives while it computes, or after it closed, reaches nothing.
