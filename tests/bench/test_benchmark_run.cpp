@@ -293,15 +293,6 @@ private slots:
             }
         }
     }
-
-    void dialogOpensOncePerRunAndAfterTheDrawing()
-    {
-        m_ticks = oneRun(1000U, 4936U);
-        runBenchmark();
-        QCOMPARE(m_platform->modalForms, QStringList{QStringLiteral("ResultDialog")});
-        QCOMPARE(m_dialogs.size(), std::size_t{1});
-        QVERIFY(m_dialogs[0].window.drawDone);
-    }
 };
 
 QTEST_MAIN(TestBenchmarkRun)
