@@ -13,6 +13,9 @@ namespace {
 
 std::atomic<int> g_threads{0};  // 0: one per hardware thread
 
+// Iterations per point below which whole groups of columns are handed out.
+constexpr std::int32_t kCheapColumnsIterations = 64;
+
 int hardwareThreads()
 {
     return std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1,
@@ -60,6 +63,10 @@ void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32
     job.lastColumn = last;
     job.lastRow = last;
     job.maxIter = maxIter;
+    // Columns are shared one by one, which balances columns of very uneven
+    // cost, except under limits so low that a column is cheaper than the
+    // counter's trip between cores.
+    job.columnsPerGrab = std::clamp(kCheapColumnsIterations / maxIter, 1, 16);
     job.grid = &grid;
     job.nextColumn = &nextColumn;
     auto share = [&job] { computeColumnsSimd(job); };

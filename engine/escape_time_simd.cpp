@@ -62,13 +62,8 @@ public:
     bool next(std::int32_t lanes, Slot& s)
     {
         if (m_row > m_job.lastRow) {
-            if (m_exhausted)
+            if (++m_column >= m_columnEnd && !grab())
                 return false;
-            m_column = m_job.nextColumn->fetch_add(1, std::memory_order_relaxed);
-            if (m_column > m_job.lastColumn) {
-                m_exhausted = true;
-                return false;
-            }
             m_row = 0;
         }
         s.column = m_column;
@@ -79,8 +74,20 @@ public:
     }
 
 private:
+    // Takes the next few columns from the shared counter.
+    bool grab()
+    {
+        if (m_exhausted)
+            return false;
+        m_column = m_job.nextColumn->fetch_add(m_job.columnsPerGrab, std::memory_order_relaxed);
+        m_columnEnd = std::min(m_column + m_job.columnsPerGrab, m_job.lastColumn + 1);
+        m_exhausted = m_column >= m_columnEnd;
+        return !m_exhausted;
+    }
+
     const EscapeJob& m_job;
-    std::int32_t m_column = -1;
+    std::int32_t m_column = 0;
+    std::int32_t m_columnEnd = 0;  // end of the columns grabbed
     std::int32_t m_row = std::numeric_limits<std::int32_t>::max();
     bool m_exhausted = false;
 };

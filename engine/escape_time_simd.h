@@ -12,13 +12,14 @@
 
 namespace quilfen {
 
-// One grid computation shared by several threads: each thread takes columns
-// from nextColumn until it passes lastColumn.
+// One grid computation shared by several threads: each thread takes
+// columnsPerGrab columns at a time from nextColumn until it passes lastColumn.
 struct EscapeJob {
     GridFrame frame;                       // as gridFrame() gives it
     std::int32_t lastColumn = 0;           // columns 0 … lastColumn are computed
     std::int32_t lastRow = 0;              // rows 0 … lastRow of each column
     std::int32_t maxIter = 1;              // 1 or more
+    std::int32_t columnsPerGrab = 1;       // 1 or more
     IterGrid* grid = nullptr;
     std::atomic<std::int32_t>* nextColumn = nullptr;  // shared column counter
 };
