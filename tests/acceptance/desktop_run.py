@@ -16,9 +16,11 @@ time. Screenshots and the files the run makes are left in the current folder.
 usage: desktop_run.py QUILFEN QUILFEN_CLI
 exit status: 0 passed, 1 failed, 77 skipped (a tool or the Japanese font is missing)
 """
+import glob
 import os
 import select
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -106,10 +108,12 @@ class Run:
         self.cli = os.path.abspath(cli)
         self.folder = os.getcwd()
         self.deadline = None
+        self.started = None
         self.xvfb = None
         self.program = None
+        self.logs = []
         self.env = None
-        self.timings = []
+        self.private = None  # XDG folders of this run only
         self.shots = 0
 
     # ---- processes -------------------------------------------------------
@@ -119,6 +123,7 @@ class Run:
         # runs in parallel never fight over one.
         readable, writable = os.pipe()
         xvfb_log = open("xvfb.log", "wb")
+        self.logs.append(xvfb_log)
         self.xvfb = subprocess.Popen(
             ["Xvfb", "-displayfd", str(writable), "-screen", "0", SCREEN, "-nolisten", "tcp",
              "-noreset"],
@@ -155,9 +160,10 @@ class Run:
         log(f"Xvfb on display {display} ({SCREEN})")
 
     def start_program(self):
-        self.program_log = open("quilfen.log", "wb")
+        program_log = open("quilfen.log", "wb")
+        self.logs.append(program_log)
         self.program = subprocess.Popen([self.quilfen], env=self.env, stdin=subprocess.DEVNULL,
-                                        stdout=self.program_log, stderr=subprocess.STDOUT)
+                                        stdout=program_log, stderr=subprocess.STDOUT)
         self.started = time.monotonic()
         self.deadline = self.started + SCENARIO_SECONDS
 
@@ -172,7 +178,9 @@ class Run:
             except subprocess.TimeoutExpired:
                 self.xvfb.kill()
                 self.xvfb.wait()
-        if getattr(self, "private", None):
+        for opened in self.logs:
+            opened.close()
+        if self.private:
             shutil.rmtree(self.private, ignore_errors=True)
 
     def tool(self, *args, check=True, stdout=subprocess.PIPE):
@@ -198,7 +206,6 @@ class Run:
 
     def step(self, name, since):
         now = time.monotonic()
-        self.timings.append((name, now - since))
         log(f"  {name}: {now - since:.2f} s")
         return now
 
@@ -328,13 +335,16 @@ class Run:
     def scenario(self):
         reference = self.render(DEFAULT_CONDITIONS, "reference-default.bmp")
         bench_reference = self.render(BENCHMARK_CONDITIONS, "reference-benchmark.bmp")
+        # Nothing of an earlier run may pass for this one's.
+        for pattern in ("[0-9][0-9]-*.png", "diff-*.png", "failure.png", "latest-screen.png",
+                        "clipboard.png"):
+            for stale in glob.glob(os.path.join(self.folder, pattern)):
+                os.remove(stale)
         save_folder = os.path.join(self.folder, "saved")
         shutil.rmtree(save_folder, ignore_errors=True)
         os.mkdir(save_folder)
         saved = os.path.join(save_folder, "picture.bmp")
         clipboard = os.path.join(self.folder, "clipboard.png")
-        if os.path.exists(clipboard):
-            os.remove(clipboard)
 
         self.start_xvfb()
         self.start_program()
@@ -507,6 +517,8 @@ def main():
     if reason:
         log(f"SKIPPED: {reason}")
         return SKIPPED
+    # Stopped from outside (a test timeout): still end the X server and the program.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
     run = Run(sys.argv[1], sys.argv[2])
     try:
         seconds = run.scenario()
