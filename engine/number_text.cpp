@@ -234,9 +234,6 @@ bool isDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-// Exponents beyond this are saturated: the value is 0 or out of range long before.
-constexpr long long kExponentCap = 1'000'000;
-
 // Significant digits kept when reading; a double needs at most 767 to round
 // right, and a dropped non-zero digit leaves a sticky 1 behind.
 constexpr std::size_t kDigitsKept = 800;
@@ -327,6 +324,11 @@ double numberOfText(std::string_view text)
     if (!anyDigit)
         return 0.0;
 
+    // The point's place moved by at most one per character of the text, so
+    // an exponent beyond this saturates: the value is 0 or out of range
+    // whatever the digits were. A fixed cap would not do: a million zeros
+    // after the point bring a million-sized exponent back into range.
+    const long long exponentCap = static_cast<long long>(text.size()) + 401;
     long long exponent = 0;
     if (peek() == 'e' || peek() == 'E') {
         ++pos;
@@ -337,7 +339,7 @@ double numberOfText(std::string_view text)
         }
         for (char c = peek(); isDigit(c); c = peek()) {
             ++pos;
-            exponent = std::min(exponent * 10 + (c - '0'), kExponentCap);
+            exponent = std::min(exponent * 10 + (c - '0'), exponentCap);
         }
         if (exponentNegative)
             exponent = -exponent;

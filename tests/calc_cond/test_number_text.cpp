@@ -267,6 +267,15 @@ private slots:
                  std::strtod("1111111111.1111111111111111111111", nullptr));
         QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1"), 0.0);
         QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1e100010"), 1e9);
+        // More than a million zeros after the point: an exponent of a million
+        // and more still counts in full.
+        const std::string tiny = "0." + std::string(1000001, '0') + "1";
+        QCOMPARE_EXACT(quilfen::numberOfText(tiny + "e1000003"), 10.0);
+        QCOMPARE_EXACT(quilfen::numberOfText(tiny + "e1000402"), DBL_MAX);  // 1e400
+        QCOMPARE_EXACT(quilfen::numberOfText(tiny + "e1000200"), 1e198);
+        QCOMPARE_EXACT(quilfen::numberOfText(tiny + "e999602"), 0.0);     // 1e-400
+        QCOMPARE_EXACT(quilfen::numberOfText(tiny + "e99999999999999999999999"), DBL_MAX);
+        QCOMPARE_EXACT(quilfen::numberOfText("-" + tiny + "e1000003"), -10.0);
         // Exactly halfway between two doubles up to the 800th digit, just
         // above it in a later one: must round up.
         const std::string halfway = "9007199254740993";  // 2^53 + 1
