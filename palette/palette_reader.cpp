@@ -27,18 +27,22 @@
 //   field with skipped blanks and line breaks included, is unreadable
 //   (Broken). No palette needs that much room, and it keeps a huge file
 //   without line breaks from being read in full.
-// - A path that names a folder cannot be opened as a file: OpenFailed.
+// - Only a regular file (or a link to one) is opened. A folder, a named pipe,
+//   a device or a socket gives OpenFailed: opening a pipe would wait for a
+//   writer for ever, and a device such as /dev/zero never ends.
 
 #include "palette_reader.h"
 
 #include "mandel11.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <memory>
 #include <string_view>
-#include <system_error>
 
 namespace quilfen {
 
@@ -203,14 +207,30 @@ struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
+// The file at path opened for reading, or nullptr when it cannot be opened
+// or is not a regular file. O_NONBLOCK keeps the open of a named pipe from
+// waiting for a writer; it changes nothing for a regular file.
+std::FILE* openRegularFile(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return nullptr;
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "rb");
+    if (!file)
+        ::close(fd);
+    return file;
+}
+
 }  // namespace
 
 PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
 {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(path, ignored))
-        return PaletteReadResult::OpenFailed;
-    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    const std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path));
     if (!file)
         return PaletteReadResult::OpenFailed;
 

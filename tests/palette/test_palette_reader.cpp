@@ -8,11 +8,14 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QList>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
+
+#include <sys/stat.h>
 
 using namespace quilfen;
 
@@ -324,6 +327,13 @@ private slots:
         QTest::newRow("missing folder") << m_dir.filePath(QStringLiteral("nowhere/default.qpl"));
         QTest::newRow("a folder") << m_dir.path();
         QTest::newRow("empty path") << QString();
+        // Not regular files: a pipe would keep the read waiting for a writer
+        // for ever, a device would never end.
+        const QString pipe = m_dir.filePath(QStringLiteral("pipe.qpl"));
+        if (!QFileInfo::exists(pipe) && ::mkfifo(QFile::encodeName(pipe).constData(), 0600) != 0)
+            qFatal("cannot make a named pipe");
+        QTest::newRow("a named pipe without a writer") << pipe;
+        QTest::newRow("a device without end") << QStringLiteral("/dev/zero");
     }
 
     void openFailed()
