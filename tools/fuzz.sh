@@ -4,8 +4,11 @@
 #
 #   tools/fuzz.sh list
 #   tools/fuzz.sh <target> [--runs N | --time SECONDS] [-- <libFuzzer options>]
+#   tools/fuzz.sh all [--runs N | --time SECONDS]
 #
-# Without --runs or --time it runs for 60 seconds. The committed seed corpus
+# Without --runs or --time it runs for 60 seconds. "all" runs every target in
+# turn with the same limit, prints one line of executions per target, and
+# fails if any of them fails. The committed seed corpus
 # tests/fuzz/corpus/<target>/ is read but never written; inputs the fuzzer
 # finds go to build-fuzz/corpus/<target>/, a crashing input to
 # build-fuzz/artifacts/<target>/. A dictionary tests/fuzz/<target>.dict is used
@@ -14,18 +17,21 @@
 # Example, the run that closes a change to the palette reader:
 #   tools/fuzz.sh palette --runs 1000000
 set -eu
+self="$(cd "$(dirname "$0")" && pwd)/$(basename "$0")"
 cd "$(dirname "$0")/.."
 
 # One target a line: its name, then its sources (paths from the repository root).
 TARGETS='
-palette  tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp
+palette           tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp
+number_text       tests/fuzz/fuzz_number_text.cpp engine/number_text.cpp
+display_patterns  tests/fuzz/fuzz_display_patterns.cpp engine/number_text.cpp
 '
 INCLUDES="-Iengine -Ipalette"
 CXX="${CXX_FUZZ:-clang++}"
 OUT=build-fuzz
 
 usage() {
-    sed -n '5,6p' "$0" | sed 's/^# *//' >&2
+    sed -n '5,7p' "$0" | sed 's/^# *//' >&2
     exit 2
 }
 
@@ -36,6 +42,26 @@ sources_of() {
 [ $# -ge 1 ] || usage
 if [ "$1" = list ]; then
     echo "$TARGETS" | awk 'NF { print $1 }'
+    exit 0
+fi
+if [ "$1" = all ]; then
+    shift
+    mkdir -p "$OUT"
+    failed=""
+    for target in $(echo "$TARGETS" | awk 'NF { print $1 }'); do
+        log="$OUT/$target.log"
+        echo "fuzzing $target ($*)" >&2
+        if "$self" "$target" "$@" >"$log" 2>&1; then
+            status=ok
+        else
+            status=FAILED
+            failed="$failed $target"
+            tail -n 40 "$log" >&2
+        fi
+        runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+        echo "fuzz $target: ${runs:-?} executions, $status (log: $log)"
+    done
+    [ -z "$failed" ] || { echo "fuzz targets failed:$failed" >&2; exit 1; }
     exit 0
 fi
 
