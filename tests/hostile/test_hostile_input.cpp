@@ -1,0 +1,670 @@
+// Hostile input wherever a user can type or choose: texts in the conditions
+// dialog, palette files, save paths and the preview picture. Every row states
+// what the program makes of the input, and then the program computes, draws
+// and ends normally.
+//
+// The cases the area tests already cover are not repeated here: a save path
+// under a regular file, onto a folder, into a missing folder and onto a
+// nearly full disk (RLIMIT_FSIZE) in test_image_export; a mandel.bmp that is
+// missing, empty or not a bitmap in test_calc_cond; the palette reader's
+// own file cases in test_palette_reader.
+
+#include "escape_time_scalar.h"
+#include "mandel11.h"
+#include "mandel_window.h"
+#include "md_calc_cond.h"
+#include "number_text.h"
+#include "picture_box.h"
+#include "scripted_platform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QBuffer>
+#include <QClipboard>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStringDecoder>
+#include <QStringEncoder>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cfloat>
+#include <cmath>
+#include <functional>
+#include <memory>
+
+#include <sched.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace quilfen;
+
+namespace {
+
+const QString kWaiting = QStringLiteral("待機中です");
+const QString kNotPalette = QStringLiteral("これはパレットファイルではありません。");
+const QString kBroken = QStringLiteral("パレットファイルが壊れています。") + QChar(13) +
+                        QStringLiteral("読み込むことができませんでした。");
+const QString kWriteFailed = QStringLiteral("書き込みに失敗しました");
+
+// The box of a QLineEdit: what a paste longer than this keeps.
+constexpr int kBoxLimit = 32767;
+
+// Every point of this square escapes at the first step, so even the
+// largest iteration limit computes at once.
+const CalcCondition kFarRegion{10.0, 10.0, 1.0};
+
+// Set before the QApplication exists: whether this process has a mount
+// namespace of its own, where a tiny tmpfs can be mounted without the rest
+// of the machine seeing it.
+bool g_privateMounts = false;
+
+bool enterPrivateMountNamespace()
+{
+    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0)
+        return false;
+    // Mounts made here must not propagate back to the machine's namespace.
+    return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+// A tmpfs of `bytes` mounted on a folder for the life of the object.
+class TinyDisk {
+public:
+    explicit TinyDisk(const QString& where, qint64 bytes) : m_where(QFile::encodeName(where))
+    {
+        const QByteArray options = "size=" + QByteArray::number(bytes);
+        m_mounted = g_privateMounts &&
+                    mount("tmpfs", m_where.constData(), "tmpfs", MS_NOSUID | MS_NODEV, options.constData()) == 0;
+    }
+    ~TinyDisk()
+    {
+        if (m_mounted)
+            umount2(m_where.constData(), MNT_DETACH);
+    }
+    TinyDisk(const TinyDisk&) = delete;
+    TinyDisk& operator=(const TinyDisk&) = delete;
+    bool mounted() const { return m_mounted; }
+
+private:
+    QByteArray m_where;
+    bool m_mounted = false;
+};
+
+// The scripted platform with a hook that runs when the save dialog has
+// answered and before the picture is written.
+class HookedPlatform : public ScriptedPlatform {
+public:
+    std::function<void()> afterSaveDialog;
+
+    std::optional<QString> saveFileDialog(const FileDialogRequest& request) override
+    {
+        std::optional<QString> answer = ScriptedPlatform::saveFileDialog(request);
+        if (afterSaveDialog)
+            afterSaveDialog();
+        return answer;
+    }
+};
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray randomBytes(int size, quint32 seed, int lowest = 0, int highest = 256)
+{
+    QRandomGenerator random(seed);
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random.bounded(lowest, highest));
+    return bytes;
+}
+
+// A well-formed palette: entry k is (k mod 256, 255 - k mod 256, 7).
+QByteArray palette()
+{
+    QByteArray text = "Quilfen Palette Table File\r\n";
+    for (int k = 0; k < kPaletteEntries; ++k)
+        text += QByteArray::number(k % 256) + ',' + QByteArray::number(255 - k % 256) + ",7\r\n";
+    return text;
+}
+
+QByteArray utf16(const QByteArray& ascii, QStringEncoder::Encoding encoding, bool byteOrderMark)
+{
+    QStringEncoder encode(encoding, byteOrderMark ? QStringConverter::Flag::WriteBom
+                                                  : QStringConverter::Flag::Default);
+    return encode(QString::fromLatin1(ascii));
+}
+
+QByteArray pngPicture()
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A bitmap header that claims a picture far larger than memory allows.
+QByteArray hugeBitmapHeader()
+{
+    QByteArray header(54, '\0');
+    auto put32 = [&header](int at, quint32 v) {
+        for (int k = 0; k < 4; ++k)
+            header[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    header[0] = 'B';
+    header[1] = 'M';
+    put32(2, 54 + 3u * 100000u * 100000u);
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, 100000);  // width
+    put32(22, 100000);  // height
+    header[26] = 1;     // planes
+    header[28] = 24;    // bits per pixel
+    return header + QByteArray(4096, '\x7F');
+}
+
+// A real bitmap of the whole set's size, cut off half-way through its pixels.
+QByteArray truncatedBitmap()
+{
+    QImage image(198, 198, QImage::Format_RGB32);
+    image.fill(Qt::magenta);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return bytes.left(bytes.size() / 2);
+}
+
+enum class Expect { Silent, NotPalette, Broken };
+
+// Colours compared without the alpha byte.
+QRgb pixelOf(QRgb colour)
+{
+    return colour & 0xFFFFFFU;
+}
+
+QRgb pixelOf(PictureBox& picture, int x, int y)
+{
+    return pixelOf(picture.image().pixel(x, y));
+}
+
+const QRgb kAxisPixel = pixelOf(qRgb(0, 0, 255));  // the preview's real axis
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Expect)
+
+class TestHostileInput : public QObject {
+    Q_OBJECT
+private:
+    std::unique_ptr<HookedPlatform> m_scripted;
+    std::unique_ptr<MANDEL> m_window;
+    std::unique_ptr<QTemporaryDir> m_folder;  // the program's folder
+
+    HookedPlatform& scripted() { return *m_scripted; }
+    QString path(const QString& name) const { return m_folder->filePath(name); }
+
+    void trigger(const char* name)
+    {
+        QAction* action = m_window->findChild<QAction*>(QString::fromLatin1(name));
+        QVERIFY(action);
+        action->trigger();
+    }
+
+    // Opens the conditions dialog from the menu; script runs while it is
+    // shown and active.
+    void openDialog(const std::function<void(MDCalcCond&)>& script)
+    {
+        scripted().modalHandlers[QStringLiteral("MDCalcCond")] = [script](QDialog& form) {
+            auto* dialog = qobject_cast<MDCalcCond*>(&form);
+            if (dialog) {
+                dialog->show();
+                dialog->activateWindow();
+                if (QTest::qWaitForWindowActive(dialog))
+                    script(*dialog);
+                if (dialog->isLoaded())
+                    dialog->CmdCancel->click();
+            }
+            return form.result();
+        };
+        trigger("MenuConditionCal");
+    }
+
+    // The picture was computed from the stored conditions and drawn, and
+    // the status line ends black with the time.
+    void verifyComputedAndDrawn()
+    {
+        QVERIFY(DrawDone);
+        QCOMPARE(DrawnCond, CalcCond);
+        QVERIFY2(m_window->Label1->text().startsWith(QStringLiteral("計算時間は")) &&
+                     m_window->Label1->text().endsWith(QStringLiteral("秒")),
+                 qPrintable(m_window->Label1->text()));
+        QCOMPARE(m_window->Label1->palette().color(QPalette::WindowText), QColor(0, 0, 0));
+        // Counts of the scalar reference at the corners and the centre.
+        const GridFrame frame = gridFrame(CalcCond, HalfSize);
+        for (int i : {0, 200, 400}) {
+            for (int j : {0, 200, 400}) {
+                const double cr = static_cast<double>(i) * frame.d + frame.x0;
+                const double ci = static_cast<double>(j) * frame.d + frame.y0;
+                QCOMPARE(IterMap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)],
+                         escapeCount(cr, ci, MaxIter));
+            }
+        }
+        for (int i = 0; i <= 400; ++i)
+            for (int j = 0; j <= 400; ++j) {
+                const std::int32_t count = IterMap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)];
+                if (count < 1 || count > MaxIter + 1)
+                    QFAIL(qPrintable(QStringLiteral("count %1 at (%2, %3)").arg(count).arg(i).arg(j)));
+            }
+    }
+
+    // Computes and draws with the current conditions through the dialog,
+    // then ends the program from the menu.
+    void computeDrawAndEnd()
+    {
+        if (MaxIter > 1000 || !std::isfinite(CalcCond.Range))
+            CalcCond = kFarRegion;
+        openDialog([](MDCalcCond& d) { d.CmdSet->click(); });
+        verifyComputedAndDrawn();
+        trigger("MenuFileEnd");
+        QCOMPARE(scripted().endRequests, std::vector<int>{0});
+    }
+
+    // A text put into a box as the user would: typed over the old one, or
+    // pasted from the clipboard into the emptied box.
+    static void enterText(QLineEdit* box, const QString& text, bool paste)
+    {
+        box->setFocus(Qt::OtherFocusReason);
+        box->selectAll();
+        QTest::keyClick(box, Qt::Key_Delete);
+        if (paste) {
+            QGuiApplication::clipboard()->setText(text);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+        } else {
+            box->insert(text);
+        }
+    }
+
+private slots:
+    void init()
+    {
+        resetEngineState();
+        m_folder = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_folder->isValid());
+        // The program's data files, beside the test as beside the program.
+        const QString built = QCoreApplication::applicationDirPath();
+        QVERIFY(QFile::copy(built + QStringLiteral("/default.qpl"), path(QStringLiteral("default.qpl"))));
+        QFile::copy(built + QStringLiteral("/mandel.bmp"), path(QStringLiteral("mandel.bmp")));
+        m_scripted = std::make_unique<HookedPlatform>();
+        scripted().directory = m_folder->path();
+        setPlatform(m_scripted.get());
+        m_window = std::make_unique<MANDEL>();
+        QVERIFY(startMainWindow(*m_window));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        setPlatform(nullptr);
+        m_scripted.reset();
+        m_folder.reset();
+        resetEngineState();
+    }
+
+    // One hostile text in one box; the other boxes keep the texts of a
+    // region far outside the set, limit 50. `stored` is what "設定して実行"
+    // stores for that box (the iteration limit for Text4).
+    void conditionTexts_data()
+    {
+        QTest::addColumn<int>("box");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("paste");
+        QTest::addColumn<double>("stored");
+
+        const QString digitsBeyondIntegers = QStringLiteral("340282366920938463463374607431768211457");  // 2^128 + 1
+        // Read in full this is 2.5; the box keeps only its first 32,767
+        // characters, all of them zeros after the point.
+        const QString longFraction = QStringLiteral("0.") + QString(99990, QLatin1Char('0')) + QStringLiteral("25e99991");
+        const struct {
+            const char* tag;
+            QString text;
+            bool paste;
+            double value;
+        } centreAndRange[] = {
+            {"empty", QString(), false, 0.0},
+            {"only blanks", QStringLiteral("    "), false, 0.0},
+            {"1e400", QStringLiteral("1e400"), false, DBL_MAX},
+            {"-1e400", QStringLiteral("-1e400"), false, -DBL_MAX},
+            {"1e-400", QStringLiteral("1e-400"), false, 0.0},
+            {"nan", QStringLiteral("nan"), false, 0.0},
+            {"inf", QStringLiteral("inf"), false, 0.0},
+            {"-inf", QStringLiteral("-inf"), false, 0.0},
+            {"digits overflowing every integer type", digitsBeyondIntegers, false, std::ldexp(1.0, 128)},
+            {"far outside the set, 1e300", QStringLiteral("1e300"), false, 1e300},
+            {"full-width digits", QStringLiteral("１２３"), false, 0.0},
+            {"decimal comma", QStringLiteral("0,5"), false, 0.0},
+            {"100,000-character paste, cut at 32,767", longFraction, true, 0.0},
+        };
+        for (int box = 1; box <= 3; ++box) {
+            for (const auto& row : centreAndRange)
+                QTest::addRow("Text%d %s", box, row.tag) << box << row.text << row.paste << row.value;
+        }
+        QTest::newRow("Text3 range 0") << 3 << "0" << false << 0.0;
+        QTest::newRow("Text3 negative range") << 3 << "-2.5" << false << -2.5;
+        QTest::newRow("Text3 negative range beyond doubles") << 3 << "-1e999" << false << -DBL_MAX;
+
+        const struct {
+            const char* tag;
+            QString text;
+            bool paste;
+            int limit;
+        } counts[] = {
+            {"empty", QString(), false, 1},
+            {"only blanks", QStringLiteral("    "), false, 1},
+            {"1e400", QStringLiteral("1e400"), false, kMaxIterLimit},
+            {"-1e400", QStringLiteral("-1e400"), false, 1},
+            {"1e-400", QStringLiteral("1e-400"), false, 1},
+            {"nan", QStringLiteral("nan"), false, 1},
+            {"inf", QStringLiteral("inf"), false, 1},
+            {"just beyond 32-bit signed", QStringLiteral("2147483648"), false, kMaxIterLimit},
+            {"just below 32-bit signed", QStringLiteral("-2147483649"), false, 1},
+            {"just beyond 64-bit unsigned", QStringLiteral("18446744073709551617"), false, kMaxIterLimit},
+            {"digits overflowing every integer type", digitsBeyondIntegers, false, kMaxIterLimit},
+            {"one above the cap", QStringLiteral("1000001"), false, kMaxIterLimit},
+            {"far above the cap with a fraction", QStringLiteral("2.9e6"), false, kMaxIterLimit},
+            {"zero", QStringLiteral("0"), false, 1},
+            {"negative", QStringLiteral("-5"), false, 1},
+            {"fraction", QStringLiteral("2.9"), false, 2},
+            {"100,000 nines pasted", QString(100000, QLatin1Char('9')), true, kMaxIterLimit},
+            {"100,000 blanks and a 7 pasted, cut before the 7", QString(99999, QLatin1Char(' ')) + QLatin1Char('7'),
+             true, 1},
+        };
+        for (const auto& row : counts)
+            QTest::addRow("Text4 %s", row.tag) << 4 << row.text << row.paste << double(row.limit);
+    }
+    void conditionTexts()
+    {
+        QFETCH(int, box);
+        QFETCH(QString, text);
+        QFETCH(bool, paste);
+        QFETCH(double, stored);
+
+        CalcCond = kFarRegion;
+        MaxIter = 50;
+        CalcCondition expected = kFarRegion;
+        int expectedLimit = 50;
+        if (box == 4)
+            expectedLimit = static_cast<int>(stored);
+        else
+            (box == 1 ? expected.CentreRe : box == 2 ? expected.CentreIm : expected.Range) = stored;
+
+        openDialog([&](MDCalcCond& d) {
+            QLineEdit* target = box == 1 ? d.Text1 : box == 2 ? d.Text2 : box == 3 ? d.Text3 : d.Text4;
+            enterText(target, text, paste);
+            QCOMPARE(target->text(), text.left(kBoxLimit));
+            // Leaving the box for the button reads it, then the run starts.
+            QTest::mouseClick(d.CmdSet, Qt::LeftButton);
+            QVERIFY(!d.isLoaded());
+        });
+        QCOMPARE(CalcCond, expected);
+        QCOMPARE(MaxIter, expectedLimit);
+        verifyComputedAndDrawn();
+
+        // The next opening shows what was stored, and runs it again unchanged.
+        openDialog([&](MDCalcCond& d) {
+            QCOMPARE(d.Text4->text(), QString::number(expectedLimit));
+            for (QLineEdit* b : {d.Text1, d.Text2, d.Text3})
+                QVERIFY(!b->text().isEmpty());
+            d.CmdSet->click();
+        });
+        QCOMPARE(CalcCond, expected);
+        QCOMPARE(MaxIter, expectedLimit);
+        verifyComputedAndDrawn();
+
+        trigger("MenuFileEnd");
+        QCOMPARE(scripted().endRequests, std::vector<int>{0});
+    }
+
+    // The long paste really is cut: read whole it would be another number.
+    void longPasteWouldReadOtherwise()
+    {
+        const QString longFraction = QStringLiteral("0.") + QString(99990, QLatin1Char('0')) + QStringLiteral("25e99991");
+        QCOMPARE(numberOfText(longFraction.toStdString()), 2.5);
+        QCOMPARE(numberOfText(longFraction.left(kBoxLimit).toStdString()), 0.0);
+    }
+
+    // Palette files chosen from the menu.
+    void paletteFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("kind");  // file, pipe, folder, device, sparse
+        QTest::addColumn<Expect>("expect");
+
+        const QByteArray header = "Quilfen Palette Table File\r\n";
+        QTest::newRow("binary garbage: a PNG picture") << pngPicture() << "file" << Expect::NotPalette;
+        QTest::newRow("binary garbage: random bytes")
+            << "\x01" + randomBytes(65536, 9) << "file" << Expect::NotPalette;
+        QTest::newRow("binary garbage after the header line")
+            << header + randomBytes(65536, 17, 0x80, 0x100) << "file" << Expect::Broken;
+        QTest::newRow("UTF-16 LE with byte-order mark")
+            << utf16(palette(), QStringConverter::Utf16LE, true) << "file" << Expect::NotPalette;
+        QTest::newRow("UTF-16 BE with byte-order mark")
+            << utf16(palette(), QStringConverter::Utf16BE, true) << "file" << Expect::NotPalette;
+        QTest::newRow("UTF-16 LE without byte-order mark")
+            << utf16(palette(), QStringConverter::Utf16LE, false) << "file" << Expect::NotPalette;
+        QTest::newRow("a gigabyte with no line break") << QByteArray() << "sparse" << Expect::Broken;
+        QTest::newRow("the header, then a gigabyte with no line break") << header << "sparse" << Expect::Broken;
+        QTest::newRow("a named pipe that nobody writes") << QByteArray() << "pipe" << Expect::Silent;
+        QTest::newRow("a folder named like a palette") << QByteArray() << "folder" << Expect::Silent;
+        QTest::newRow("a device without end") << QByteArray() << "device" << Expect::Silent;
+    }
+    void paletteFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, kind);
+        QFETCH(Expect, expect);
+
+        QString chosen = path(QStringLiteral("hostile.qpl"));
+        if (kind == QLatin1String("file") || kind == QLatin1String("sparse")) {
+            QVERIFY(writeFile(chosen, content));
+            if (kind == QLatin1String("sparse"))
+                QVERIFY(QFile(chosen).resize(qint64(1) << 30));  // NUL bytes that take no disk
+        } else if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(chosen).constData(), 0600), 0);
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(chosen));
+        } else {
+            chosen = QStringLiteral("/dev/zero");
+        }
+        const PaletteTable before = PalTable;
+
+        scripted().openAnswers = {chosen};
+        trigger("MenuEditPal");
+
+        switch (expect) {
+        case Expect::Silent:
+            QVERIFY(scripted().messages.empty());
+            break;
+        case Expect::NotPalette:
+        case Expect::Broken:
+            QCOMPARE(scripted().messages.size(), std::size_t{1});
+            QCOMPARE(scripted().messages.front().text, expect == Expect::Broken ? kBroken : kNotPalette);
+            QCOMPARE(scripted().messages.front().title, QStringLiteral("Error"));
+            QCOMPARE(scripted().messages.front().icon, MsgIcon::Critical);
+            break;
+        }
+        // Nothing in these files is a value: the colours stay as they were.
+        QVERIFY(PalTable == before);
+        QCOMPARE(m_window->Label1->text(), kWaiting);
+
+        MaxIter = 40;
+        computeDrawAndEnd();
+        if (kind == QLatin1String("sparse"))
+            QFile::remove(chosen);
+    }
+
+    // Save paths that fail only once the dialog has closed.
+    void savePaths_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("written");
+        QTest::newRow("the folder vanished after the dialog") << "vanished" << false;
+        QTest::newRow("a full disk, new file") << "full disk" << false;
+        QTest::newRow("a full disk, the old file is kept") << "full disk, old file" << false;
+        QTest::newRow("a name longer than the system allows") << "long name" << false;
+        QTest::newRow("a named pipe is replaced by the picture") << "pipe" << true;
+    }
+    void savePaths()
+    {
+        QFETCH(QString, kind);
+        QFETCH(bool, written);
+
+        MaxIter = 40;
+        CalcCond = {-0.5, 0.0, 2.5};
+        openDialog([](MDCalcCond& d) { d.CmdSet->click(); });
+        QVERIFY(DrawDone);
+
+        const QString sub = path(QStringLiteral("pictures"));
+        QVERIFY(QDir().mkdir(sub));
+        QString target = sub + QStringLiteral("/manimg.bmp");
+        std::unique_ptr<TinyDisk> disk;
+        const QByteArray oldFile = "the user's own file " + QByteArray(20000, 'k');
+        if (kind == QLatin1String("vanished")) {
+            scripted().afterSaveDialog = [sub] { QDir(sub).removeRecursively(); };
+        } else if (kind.startsWith(QLatin1String("full disk"))) {
+            disk = std::make_unique<TinyDisk>(sub, 64 * 1024);
+            if (!disk->mounted())
+                QSKIP("no private mount namespace (needs root): the RLIMIT_FSIZE cases of test_image_export stand in");
+            if (kind.endsWith(QLatin1String("old file")))
+                QVERIFY(writeFile(target, oldFile));
+        } else if (kind == QLatin1String("long name")) {
+            target = sub + QLatin1Char('/') + QString(300, QLatin1Char('m')) + QStringLiteral(".bmp");
+        } else {
+            QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+        }
+
+        scripted().saveAnswers = {target};
+        trigger("MenuFileSave");
+
+        if (written) {
+            QVERIFY(scripted().messages.empty());
+            QVERIFY(QFileInfo(target).isFile());
+            QCOMPARE(QImage(target, "BMP").convertToFormat(QImage::Format_RGB32),
+                     m_window->Picture1->image().convertToFormat(QImage::Format_RGB32));
+        } else {
+            QCOMPARE(scripted().messages.size(), std::size_t{1});
+            QCOMPARE(scripted().messages.front().text, kWriteFailed);
+            QCOMPARE(scripted().messages.front().title, QStringLiteral("Error"));
+            QCOMPARE(scripted().messages.front().icon, MsgIcon::Critical);
+            if (kind.endsWith(QLatin1String("old file")))
+                QCOMPARE(readFile(target), oldFile);
+            else
+                QVERIFY(!QFileInfo::exists(target));
+            if (QFileInfo::exists(sub)) {
+                // No half-written temporary file is left behind.
+                const QStringList left = QDir(sub).entryList(QDir::Files | QDir::Hidden);
+                QCOMPARE(left, kind.endsWith(QLatin1String("old file")) ? QStringList{QStringLiteral("manimg.bmp")}
+                                                                        : QStringList{});
+            }
+        }
+        scripted().afterSaveDialog = nullptr;
+        disk.reset();
+        computeDrawAndEnd();
+    }
+
+    // A mandel.bmp that is no picture the program can show: the dialog
+    // opens with a blank preview under its figures and works.
+    void previewPicture_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("kind");  // file, folder, sparse
+        QTest::newRow("random bytes") << randomBytes(4096, 5) << "file";
+        QTest::newRow("a bitmap header claiming 100,000 x 100,000 pixels") << hugeBitmapHeader() << "file";
+        QTest::newRow("a palette file under the name") << palette() << "file";
+        QTest::newRow("a gigabyte of NUL bytes") << QByteArray() << "sparse";
+        QTest::newRow("a folder") << QByteArray() << "folder";
+    }
+    void previewPicture()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, kind);
+        const QString picture = path(QStringLiteral("mandel.bmp"));
+        QFile::remove(picture);
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(picture));
+        } else {
+            QVERIFY(writeFile(picture, content));
+            if (kind == QLatin1String("sparse"))
+                QVERIFY(QFile(picture).resize(qint64(1) << 30));
+        }
+
+        MaxIter = 40;
+        openDialog([&](MDCalcCond& d) {
+            const QRgb blank = pixelOf(d.RangePict->backgroundColour().rgb());
+            QCOMPARE(pixelOf(*d.RangePict, 180, 120), blank);  // no picture of the set
+            QCOMPARE(pixelOf(*d.RangePict, 5, 101), kAxisPixel);
+            // Enter redraws, reloading the picture: still blank, still working.
+            d.Text1->setFocus(Qt::OtherFocusReason);
+            d.Text1->setText(QStringLiteral("-1"));
+            QTest::keyClick(d.Text1, Qt::Key_Return);
+            QCOMPARE(d.EditCentreRe, -1.0);
+            QCOMPARE(pixelOf(*d.RangePict, 180, 120), blank);
+            QCOMPARE(pixelOf(*d.RangePict, 5, 101), kAxisPixel);
+            d.CmdSet->click();
+        });
+        QCOMPARE(CalcCond, (CalcCondition{-1.0, 0.0, 2.5}));
+        verifyComputedAndDrawn();
+        trigger("MenuFileEnd");
+        QCOMPARE(scripted().endRequests, std::vector<int>{0});
+        if (kind == QLatin1String("sparse"))
+            QFile::remove(picture);
+    }
+
+    // A bitmap cut off half-way: Qt's reader keeps the rows that are there
+    // (a bitmap is stored bottom row first), so the bottom half shows; the
+    // rows that are missing have no defined colour. The dialog works.
+    void truncatedPreviewPicture()
+    {
+        const QString picture = path(QStringLiteral("mandel.bmp"));
+        QFile::remove(picture);
+        QVERIFY(writeFile(picture, truncatedBitmap()));
+        MaxIter = 40;
+        openDialog([&](MDCalcCond& d) {
+            QCOMPARE(pixelOf(*d.RangePict, 197, 197), pixelOf(QColor(Qt::magenta).rgb()));
+            QCOMPARE(pixelOf(*d.RangePict, 5, 101), kAxisPixel);
+            d.CmdSet->click();
+        });
+        verifyComputedAndDrawn();
+        trigger("MenuFileEnd");
+        QCOMPARE(scripted().endRequests, std::vector<int>{0});
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    // Before any thread exists: a mount namespace is per process.
+    g_privateMounts = enterPrivateMountNamespace();
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestHostileInput test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_hostile_input.moc"
