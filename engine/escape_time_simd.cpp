@@ -192,16 +192,17 @@ void ComputeColumns(const EscapeJob& job)
         if (budget == std::numeric_limits<std::int32_t>::max())
             return;  // all idle: every column is done
         std::int32_t trips = 0;
-        bool anyFinished;
+        int anyFinished;
         do {
             iterate(s0, ten, one, di);
             iterate(s1, ten, one, di);
             iterate(s2, ten, one, di);
             iterate(s3, ten, one, di);
             ++trips;
-            anyFinished = hn::AllFalse(d, s0.running) | hn::AllFalse(d, s1.running) |
-                          hn::AllFalse(d, s2.running) | hn::AllFalse(d, s3.running);
-        } while (trips != budget && !anyFinished);
+            // One branch for all four: || would make four, and runs slower.
+            anyFinished = int{hn::AllFalse(d, s0.running)} | int{hn::AllFalse(d, s1.running)} |
+                          int{hn::AllFalse(d, s2.running)} | int{hn::AllFalse(d, s3.running)};
+        } while (trips != budget && anyFinished == 0);
         k.settle(s0, trips);
         k.settle(s1, trips);
         k.settle(s2, trips);
