@@ -53,7 +53,8 @@ struct Slot {
     std::int32_t rows = 0;  // lanes holding grid points; 0 for an idle slot
 };
 
-// Hands out runs of consecutive rows; whole columns come from the shared counter.
+// Hands out runs of consecutive rows; columns come from the shared counter,
+// columnsPerGrab at a time.
 class RowSource {
 public:
     explicit RowSource(const EscapeJob& job) : m_job(job) {}
