@@ -59,10 +59,12 @@ void attachPicture(PictureSurface* picture, std::function<void()> doEvents)
 
 int paletteIndex(std::int32_t m, std::int32_t maxIter)
 {
-    if (m >= maxIter)
+    // Counts at or above the limit, and the 0 of a grid never computed, take entry 0.
+    if (m >= maxIter || m <= 0)
         return 0;
     const double f = static_cast<double>(m) / static_cast<double>(maxIter);
-    return static_cast<int>(std::floor(f * 1024.0 + 0.5));
+    // The argument is at least 0.5 here, so truncation is the floor (and cheaper).
+    return static_cast<int>(f * 1024.0 + 0.5);
 }
 
 Colour paletteColour(const PaletteTable& table, int k)
