@@ -102,6 +102,11 @@ def is_red(rgb):
     return r > 120 and r > g + 60 and r > b + 60
 
 
+def is_highlight(rgb):
+    r, _, b = rgb
+    return b > 150 and b > r + 60
+
+
 class Run:
     def __init__(self, quilfen, cli):
         self.quilfen = os.path.abspath(quilfen)
@@ -311,7 +316,22 @@ class Run:
 
         window = self.wait_for(f"the {title} menu to open", popup)
         # The menu opens with nothing selected; the first Down selects its first item.
-        self.keys(*(["Down"] * (index + 1)), "Return")
+        self.keys(*(["Down"] * (index + 1)))
+        x, y, w, h = self.geometry(window)
+        rows = len(ITEMS[title])
+
+        def highlighted():
+            # Items are rows of equal height; only the selected one is blue.
+            shot = self.screen()
+            lit = []
+            for row in range(rows):
+                middle = y + (2 * row + 1) * h // (2 * rows)
+                line = [shot.pixel(x + i, middle) for i in range(w)]
+                lit.append(sum(1 for p in line if is_highlight(p)) > w // 2)
+            return lit == [row == index for row in range(rows)]
+
+        self.wait_for(f"{item} to be selected in the {title} menu", highlighted)
+        self.keys("Return")
         return window
 
     def wait_popup_closed(self, window, what):
