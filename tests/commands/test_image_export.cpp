@@ -1,8 +1,9 @@
 // Saving the picture as a BMP file and copying it to the clipboard.
 
-#include "command_fixture.h"
-
+#include "picture_box.h"
 #include "qt_platform.h"
+#include "test_files.h"
+#include "window_fixture.h"
 
 #include <QClipboard>
 #include <QDir>
@@ -57,7 +58,7 @@ QStringList folderEntries(const QString& path)
 class TestImageExport : public QObject {
     Q_OBJECT
 private:
-    CommandFixture m_fx;
+    WindowFixture<> m_fx;
 
     void drawSomething()
     {
@@ -73,12 +74,7 @@ private:
 
     void verifyWriteFailedMessage()
     {
-        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
-        const MessageBoxRequest& shown = m_fx.desktop->messages.front();
-        QCOMPARE(shown.text, kWriteFailed);
-        QCOMPARE(shown.title, QStringLiteral("Error"));
-        QCOMPARE(shown.icon, MsgIcon::Critical);
-        QCOMPARE(shown.buttons, MsgButtons::Ok);
+        m_fx.verifyOneMessage(kWriteFailed, QStringLiteral("Error"), MsgIcon::Critical);
     }
 
 private slots:
@@ -134,10 +130,24 @@ private slots:
                 QCOMPARE(rgb.pixel(x, y), background);
     }
 
+    // The picture is written whole under the name as typed, replacing a file
+    // of that name; nothing else is left in the folder.
+    void savedFileHoldsThePicture_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("before");  // empty: no such file
+        QTest::newRow("new file") << "drawn.bmp" << QByteArray();
+        QTest::newRow("name without extension used as typed") << "manimg" << QByteArray();
+        QTest::newRow("existing file replaced") << "old.bmp" << QByteArray("not a picture");
+    }
     void savedFileHoldsThePicture()
     {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, before);
+        const QString target = m_fx.path(name);
+        if (!before.isEmpty())
+            QVERIFY(writeFile(target, before));
         drawSomething();
-        const QString target = m_fx.path(QStringLiteral("drawn.bmp"));
         m_fx.desktop->saveAnswers = {target};
         m_fx.window->MenuFileSave_Click();
 
@@ -145,29 +155,7 @@ private slots:
         const QImage picture = m_fx.window->Picture1->image().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(picture.size(), QSize(400, 400));
         QCOMPARE(QImage(target, "BMP").convertToFormat(QImage::Format_RGB32), picture);
-        QCOMPARE(folderEntries(m_fx.folder->path()), QStringList{QStringLiteral("drawn.bmp")});
-    }
-
-    void nameWithoutExtensionIsUsedAsTyped()
-    {
-        m_fx.desktop->saveAnswers = {m_fx.path(QStringLiteral("manimg"))};
-        m_fx.window->MenuFileSave_Click();
-        QVERIFY(m_fx.desktop->messages.empty());
-        QCOMPARE(folderEntries(m_fx.folder->path()), QStringList{QStringLiteral("manimg")});
-        QCOMPARE(readFile(m_fx.path(QStringLiteral("manimg"))).left(2), QByteArray("BM"));
-    }
-
-    void existingFileIsReplaced()
-    {
-        const QString target = m_fx.path(QStringLiteral("old.bmp"));
-        QVERIFY(writeFile(target, "not a picture"));
-        drawSomething();
-        m_fx.desktop->saveAnswers = {target};
-        m_fx.window->MenuFileSave_Click();
-        QVERIFY(m_fx.desktop->messages.empty());
-        QCOMPARE(QImage(target, "BMP").convertToFormat(QImage::Format_RGB32),
-                 m_fx.window->Picture1->image().convertToFormat(QImage::Format_RGB32));
-        QCOMPARE(folderEntries(m_fx.folder->path()), QStringList{QStringLiteral("old.bmp")});
+        QCOMPARE(folderEntries(m_fx.folder->path()), QStringList{name});
     }
 
     void unwritableTargetIsReported_data()
@@ -213,15 +201,21 @@ private slots:
         QVERIFY(folderEntries(sub).isEmpty());
     }
 
-    void failedWriteKeepsTheExistingFile()
+    // The disk fills up half-way through: an old file survives whole, and
+    // no temporary file is left beside it.
+    void failedWriteOnAFullDisk_data()
     {
-        // The disk fills up half-way through: the old file must survive whole
-        // and no temporary file may be left beside it.
+        QTest::addColumn<QByteArray>("before");  // empty: no such file
+        QTest::newRow("the old file is kept") << "the user's own file " + QByteArray(20000, 'k');
+        QTest::newRow("no file where none was") << QByteArray();
+    }
+    void failedWriteOnAFullDisk()
+    {
+        QFETCH(QByteArray, before);
         drawSomething();
         const QString target = m_fx.path(QStringLiteral("keep.bmp"));
-        QByteArray original(20000, 'k');
-        original.prepend("the user's own file ");
-        QVERIFY(writeFile(target, original));
+        if (!before.isEmpty())
+            QVERIFY(writeFile(target, before));
         m_fx.desktop->saveAnswers = {target};
         {
             FileSizeLimit nearlyFull(4096);
@@ -229,21 +223,9 @@ private slots:
             m_fx.window->MenuFileSave_Click();
         }
         verifyWriteFailedMessage();
-        QCOMPARE(readFile(target), original);
-        QCOMPARE(folderEntries(m_fx.folder->path()), QStringList{QStringLiteral("keep.bmp")});
-    }
-
-    void failedWriteLeavesNoFileWhereNoneWas()
-    {
-        drawSomething();
-        m_fx.desktop->saveAnswers = {m_fx.path(QStringLiteral("new.bmp"))};
-        {
-            FileSizeLimit nearlyFull(4096);
-            QVERIFY(nearlyFull.ok());
-            m_fx.window->MenuFileSave_Click();
-        }
-        verifyWriteFailedMessage();
-        QVERIFY(folderEntries(m_fx.folder->path()).isEmpty());
+        QCOMPARE(readFile(target), before);
+        QCOMPARE(folderEntries(m_fx.folder->path()),
+                 before.isEmpty() ? QStringList{} : QStringList{QStringLiteral("keep.bmp")});
     }
 
     void copyPutsThePictureOnTheClipboard()

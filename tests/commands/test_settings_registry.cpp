@@ -2,15 +2,16 @@
 // in-memory registry underneath it.
 
 #include "settings_registry.h"
+#include "test_files.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
 
 using namespace quilfen;
+using namespace quilfen::test;
 
 namespace {
 
@@ -57,10 +58,7 @@ private:
     QString writeSettings(const QByteArray& text)
     {
         const QString path = m_folder.filePath(QStringLiteral("registry.ini"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size())
-            return QString();
-        return path;
+        return writeFile(path, text) ? path : QString();
     }
 
 private slots:
