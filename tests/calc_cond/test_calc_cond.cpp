@@ -1,31 +1,26 @@
 // The calculation conditions dialog, opened from the menu and driven through
 // the scripted platform.
 
-#include "mandel11.h"
-#include "mandel_window.h"
 #include "md_calc_cond.h"
 #include "picture_box.h"
-#include "scripted_platform.h"
+#include "test_files.h"
+#include "window_fixture.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include "exact_compare.h"
 
-#include <cfloat>
 #include <cmath>
 #include <functional>
 #include <limits>
 #include <memory>
 
 using namespace quilfen;
+using namespace quilfen::test;
 
 namespace {
 
@@ -72,17 +67,14 @@ const QRgb kOutlinePixel = qRgb(255, 255, 0) & 0xFFFFFFU;
 class TestCalcCond : public QObject {
     Q_OBJECT
 private:
-    std::unique_ptr<ScriptedPlatform> m_scripted;
-    std::unique_ptr<MANDEL> m_window;
+    WindowFixture<> m_fx;
     int m_openings = 0;
 
-    ScriptedPlatform& scripted() { return *m_scripted; }
-
-    QAction* action(const char* name) { return m_window->findChild<QAction*>(QString::fromLatin1(name)); }
+    ScriptedPlatform& scripted() { return *m_fx.desktop; }
 
     StatusSeen status() const
     {
-        return {m_window->Label1->text(), m_window->Label1->palette().color(QPalette::WindowText)};
+        return {m_fx.window->Label1->text(), m_fx.window->Label1->palette().color(QPalette::WindowText)};
     }
 
     // Opens the dialog from the menu, as the user does, and runs script on
@@ -96,27 +88,18 @@ private:
                 script(*dialog);
             return form.result();
         };
-        action("MenuConditionCal")->trigger();
+        m_fx.trigger("MenuConditionCal");
     }
 
 private slots:
     void init()
     {
-        resetEngineState();
         m_openings = 0;
-        m_scripted = std::make_unique<ScriptedPlatform>();
-        setPlatform(m_scripted.get());
-        m_window = std::make_unique<MANDEL>();
-        QVERIFY(m_window->Form_Load());  // default.qpl beside the test
+        m_fx.start(false);
+        QVERIFY(m_fx.window->Form_Load());  // default.qpl beside the test
     }
 
-    void cleanup()
-    {
-        m_window.reset();
-        setPlatform(nullptr);
-        m_scripted.reset();
-        resetEngineState();
-    }
+    void cleanup() { m_fx.stop(); }
 
     void firstOpening()
     {
@@ -194,12 +177,8 @@ private slots:
         QTest::addColumn<double>("range");
         QTest::addColumn<QString>("text");
         QTest::newRow("2.5") << 2.5 << "+2.5";
-        QTest::newRow("0.01") << 0.01 << "+0.01";
         QTest::newRow("0.00010001 in form B") << 0.00010001 << "+0.0001";
         QTest::newRow("0.0001 in form C") << 0.0001 << "+1.e-4";
-        QTest::newRow("0.00012345678") << 0.00012345678 << "+0.0001235";
-        QTest::newRow("0.0000123456") << 0.0000123456 << "+1.235e-5";
-        QTest::newRow("0.0000000000025") << 0.0000000000025 << "+2.5e-12";
         QTest::newRow("zero") << 0.0 << "+0.e0";
         QTest::newRow("negative") << -1.0 << "-1.e0";
         QTest::newRow("NaN") << std::numeric_limits<double>::quiet_NaN() << "NaN";
@@ -334,9 +313,10 @@ private slots:
         (box == 1 ? expected.CentreRe : box == 2 ? expected.CentreIm : expected.Range) = 0.75;
         QCOMPARE(seenAtRun, expected);
         QCOMPARE(CalcCond, expected);
-        QCOMPARE(m_window->Label1->palette().color(QPalette::WindowText), kBlack);
+        QCOMPARE(m_fx.window->Label1->palette().color(QPalette::WindowText), kBlack);
     }
 
+    // Ordinary texts in the limit box; test_hostile_input has the hostile ones.
     void text4Readings_data()
     {
         QTest::addColumn<QString>("text");
@@ -344,15 +324,10 @@ private slots:
         QTest::newRow("2.9") << "2.9" << 2;
         QTest::newRow("0") << "0" << 1;
         QTest::newRow("-5") << "-5" << 1;
-        QTest::newRow("empty") << "" << 1;
         QTest::newRow("abc") << "abc" << 1;
         QTest::newRow("1e3") << "1e3" << 1000;
         QTest::newRow("blanks between digits") << " 3 5 0 " << 350;
         QTest::newRow("1,5") << "1,5" << 1;
-        QTest::newRow("nan") << "nan" << 1;
-        QTest::newRow("beyond 32 bits") << "99999999999" << 1000000;
-        QTest::newRow("1e400") << "1e400" << 1000000;
-        QTest::newRow("-1e400") << "-1e400" << 1;
         QTest::newRow("just above the cap") << "1000001" << 1000000;
         QTest::newRow("the cap") << "1000000" << 1000000;
     }
@@ -395,7 +370,7 @@ private slots:
         QCOMPARE(CalcCond, (CalcCondition{0.3, 0.1, 0.2}));
         QCOMPARE(MaxIter, 77);
         QVERIFY(!DrawDone);
-        QCOMPARE(m_window->Label1->text(), kWaiting);
+        QCOMPARE(m_fx.window->Label1->text(), kWaiting);
         QCOMPARE(scripted().tickReadings, 0);
         QCOMPARE(scripted().doEventsCalls, 0);
     }
@@ -415,7 +390,7 @@ private slots:
         CalcCond = {0.3, 0.1, 0.2};
         MaxIter = 77;
         if (how == 2) {
-            action("MenuConditionCal")->trigger();
+            m_fx.trigger("MenuConditionCal");
         } else {
             openDialog([&](MDCalcCond& d) {
                 QVERIFY(showActive(d));
@@ -432,7 +407,7 @@ private slots:
         QCOMPARE(scripted().modalForms.size(), qsizetype(1));
         QCOMPARE(CalcCond, (CalcCondition{0.3, 0.1, 0.2}));
         QCOMPARE(MaxIter, 77);
-        QCOMPARE(m_window->Label1->text(), kWaiting);
+        QCOMPARE(m_fx.window->Label1->text(), kWaiting);
     }
 
     // Every opening loads afresh from the shared state.
@@ -476,8 +451,8 @@ private slots:
             record();
             if (scripted().doEventsCalls == 1)
                 clearedBeforeTheWait = !DrawDone && scripted().tickReadings == 0 &&
-                                       m_window->Picture1->image().pixel(200, 200) ==
-                                           m_window->Picture1->backgroundColour().rgb();
+                                       m_fx.window->Picture1->image().pixel(200, 200) ==
+                                           m_fx.window->Picture1->backgroundColour().rgb();
         };
         openDialog([&](MDCalcCond& d) {
             dialog = &d;
@@ -541,7 +516,7 @@ private slots:
         openDialog([](MDCalcCond& d) { d.CmdSet->click(); });
         QCOMPARE(reading, 4);
         QCOMPARE_EXACT(CalcSeconds, 0.512f);
-        QCOMPARE(m_window->Label1->text(), QStringLiteral("計算時間は 0.512秒"));
+        QCOMPARE(m_fx.window->Label1->text(), QStringLiteral("計算時間は 0.512秒"));
     }
 
     // Input that the drawing's DoEvents lets through reaches neither another
@@ -555,10 +530,10 @@ private slots:
             if (poked || !dialog)
                 return;
             poked = true;
-            action("MenuConditionCal")->trigger();
-            action("MenuBenchGo")->trigger();
-            action("MenuFileEnd")->trigger();
-            action("MenuEditPal")->trigger();
+            m_fx.trigger("MenuConditionCal");
+            m_fx.trigger("MenuBenchGo");
+            m_fx.trigger("MenuFileEnd");
+            m_fx.trigger("MenuEditPal");
             dialog->Text1->setText(QStringLiteral("3"));
             QTest::keyClick(dialog->Text1, Qt::Key_Return);
             dialog->CmdDefalutSet->click();
@@ -581,57 +556,12 @@ private slots:
         QCOMPARE(scripted().doEventsCalls, 2);
         QCOMPARE(CalcCond, (CalcCondition{-0.5, 0.0, 2.5}));
         QCOMPARE(status().colour, kBlack);
-        QVERIFY(m_window->Label1->text().startsWith(QStringLiteral("計算時間は")));
+        QVERIFY(m_fx.window->Label1->text().startsWith(QStringLiteral("計算時間は")));
         QVERIFY(dialog.isNull());
 
         // Once the command has ended, the menu works again.
         openDialog([](MDCalcCond& d) { d.CmdCancel->click(); });
         QCOMPARE(m_openings, 2);
-    }
-
-    // Texts no one should type: read, previewed, stored and computed without
-    // ending the program or hanging.
-    void hostileTexts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<double>("number");
-        QTest::newRow("1e400") << "1e400" << DBL_MAX;
-        QTest::newRow("-1e400") << "-1e400" << -DBL_MAX;
-        QTest::newRow("1e-400") << "1e-400" << 0.0;
-        QTest::newRow("nan") << "nan" << 0.0;
-        QTest::newRow("inf") << "inf" << 0.0;
-        QTest::newRow("only blanks") << "   " << 0.0;
-        QTest::newRow("empty") << "" << 0.0;
-        QTest::newRow("far outside the set") << "1e30" << 1e30;
-        QTest::newRow("100,000 digits") << QString(100000, QLatin1Char('9')) << DBL_MAX;
-        QTest::newRow("digits overflowing every integer") << "123456789012345678901234567890"
-                                                          << 1.2345678901234568e29;
-    }
-    void hostileTexts()
-    {
-        QFETCH(QString, text);
-        QFETCH(double, number);
-        for (int box = 1; box <= 3; ++box) {
-            openDialog([&](MDCalcCond& d) {
-                QLineEdit* target = box == 1 ? d.Text1 : box == 2 ? d.Text2 : d.Text3;
-                target->setText(text);
-                QTest::keyClick(target, Qt::Key_Return);
-                const double read = box == 1 ? d.EditCentreRe : box == 2 ? d.EditCentreIm : d.EditRange;
-                QCOMPARE_EXACT(read, number);
-                d.Text4->setText(QStringLiteral("5"));
-                d.CmdSet->click();
-            });
-            QVERIFY(DrawDone);
-            QCOMPARE(status().colour, kBlack);
-            const double stored = box == 1 ? CalcCond.CentreRe : box == 2 ? CalcCond.CentreIm : CalcCond.Range;
-            QCOMPARE_EXACT(stored, number);
-            // The next opening shows the stored values.
-            openDialog([&](MDCalcCond& d) {
-                QVERIFY(!d.Text1->text().isEmpty());
-                d.CmdCancel->click();
-            });
-            CalcCond = {-0.5, 0.0, 2.5};
-        }
     }
 
     // Conditions that are not numbers at all (left by some other arithmetic)
@@ -670,11 +600,8 @@ private slots:
         QFETCH(bool, present);
         QTemporaryDir folder;
         QVERIFY(folder.isValid());
-        if (present) {
-            QFile file(folder.filePath(QStringLiteral("mandel.bmp")));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write(content);
-        }
+        if (present)
+            QVERIFY(writeFile(folder.filePath(QStringLiteral("mandel.bmp")), content));
         scripted().directory = folder.path();
         MaxIter = 20;
         openDialog([&](MDCalcCond& d) {

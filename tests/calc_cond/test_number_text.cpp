@@ -141,32 +141,6 @@ private slots:
         QCOMPARE(QString::fromStdString(quilfen::formatSingle(value, pattern.toStdString())), expected);
     }
 
-    // The benchmark's figures from the milliseconds of four runs.
-    void benchmarkFigures_data()
-    {
-        QTest::addColumn<int>("milliseconds");
-        QTest::addColumn<QString>("time");
-        QTest::addColumn<QString>("mflops");
-        QTest::addColumn<QString>("ratio");
-        QTest::newRow("4936 ms") << 4936 << "1.234" << "259" << "1.05";
-        QTest::newRow("1234 ms") << 1234 << "0.309" << "1037" << "4.21";
-        QTest::newRow("4000 ms") << 4000 << "1." << "320" << "1.30";
-        QTest::newRow("20000 ms") << 20000 << "5." << "64" << "0.26";
-        QTest::newRow("5193 ms") << 5193 << "1.298" << "246" << "1.00";
-    }
-    void benchmarkFigures()
-    {
-        QFETCH(int, milliseconds);
-        QFETCH(QString, time);
-        QFETCH(QString, mflops);
-        QFETCH(QString, ratio);
-        const float seconds = static_cast<float>(milliseconds / 4000.0);
-        const double rate = std::floor(320000000.0 / seconds / 1000000.0 + 0.5);
-        QCOMPARE(QString::fromStdString(quilfen::formatSingle(seconds, "##0.###")), time);
-        QCOMPARE(QString::fromStdString(quilfen::formatNumber(rate, "###0")), mflops);
-        QCOMPARE(QString::fromStdString(quilfen::formatNumber(1.2983 / seconds, "##0.00")), ratio);
-    }
-
     void singleToText_data()
     {
         QTest::addColumn<float>("value");
@@ -348,7 +322,6 @@ private slots:
         QFETCH(double, number);
         QFETCH(int, expected);
         QCOMPARE(quilfen::iterationLimitOfNumber(number), expected);
-        QVERIFY(kMaxIterLimit == 1000000);
     }
 };
 
