@@ -49,13 +49,6 @@ private slots:
         QVERIFY(benchmarkGridValid(*grid));
     }
 
-    void regionConstantsAreTheBenchmarkRegion()
-    {
-        QCOMPARE(kBenchCondition, (CalcCondition{-0.15, 0.8, 0.4}));
-        QCOMPARE(kBenchHalfSize, 200);
-        QCOMPARE(kBenchMaxIter, 500);
-    }
-
     void corruptedGridIsInvalid_data()
     {
         QTest::addColumn<int>("i");
