@@ -6,6 +6,7 @@
 #include "mandel_window.h"
 #include "picture_box.h"
 #include "scripted_platform.h"
+#include "test_files.h"
 
 #include <QAction>
 #include <QApplication>
@@ -21,20 +22,12 @@
 #include <memory>
 
 using namespace quilfen;
+using namespace quilfen::test;
 
 namespace {
 
 const QString kStartFailure = QStringLiteral("default.qplファイルの読み込みに失敗しました。") +
                               QChar(13) + QStringLiteral("プログラムを終了します。");
-
-// A palette table file: the header and `entries` entries of a made-up ramp.
-QByteArray paletteText(const QByteArray& header, int entries)
-{
-    QByteArray text = header + "\r\n";
-    for (int k = 0; k < entries; ++k)
-        text += QByteArray::number(k % 256) + ',' + QByteArray::number((k * 3) % 256) + ",7\r\n";
-    return text;
-}
 
 bool tableIsAllZero()
 {
@@ -61,11 +54,8 @@ private:
     {
         const QString path = m_folder.filePath(QStringLiteral("default.qpl"));
         QFile::remove(path);
-        if (!content)
-            return;
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(*content);
+        if (content)
+            QVERIFY(writeFile(path, *content));
     }
 
 private slots:
@@ -95,15 +85,14 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("starts");
         QTest::addColumn<bool>("tableRead");
-        const QByteArray header = "Quilfen Palette Table File";
-        QTest::newRow("complete table") << true << paletteText(header, 1025) << true << true;
+        QTest::newRow("complete table") << true << rampPaletteText() << true << true;
         QTest::newRow("missing file") << false << QByteArray() << false << false;
         QTest::newRow("empty file") << true << QByteArray() << false << false;
-        QTest::newRow("header and fewer entries") << true << paletteText(header, 1000) << false
+        QTest::newRow("header and fewer entries") << true << rampPaletteText(kPaletteHeader, 1000) << false
                                                   << false;
-        QTest::newRow("header only") << true << paletteText(header, 0) << false << false;
+        QTest::newRow("header only") << true << rampPaletteText(kPaletteHeader, 0) << false << false;
         QTest::newRow("another first line")
-            << true << paletteText("Some Other Table File", 1025) << true << false;
+            << true << rampPaletteText("Some Other Table File") << true << false;
     }
     void startUp()
     {
@@ -143,10 +132,7 @@ private slots:
     {
         QTemporaryDir elsewhere;
         QVERIFY(elsewhere.isValid());
-        QFile file(elsewhere.filePath(QStringLiteral("default.qpl")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(paletteText("Quilfen Palette Table File", 1025));
-        file.close();
+        QVERIFY(writeFile(elsewhere.filePath(QStringLiteral("default.qpl")), rampPaletteText()));
         writeDefault(nullptr);
         const QString previous = QDir::currentPath();
         QVERIFY(QDir::setCurrent(elsewhere.path()));
@@ -159,7 +145,7 @@ private slots:
 
     void startUpState()
     {
-        const QByteArray table = paletteText("Quilfen Palette Table File", 1025);
+        const QByteArray table = rampPaletteText();
         writeDefault(&table);
         CalcCond = {1.0, 2.0, 3.0};
         MaxIter = 7;

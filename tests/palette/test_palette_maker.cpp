@@ -1,10 +1,12 @@
 // The palette generator: recipes, the ramp, the file text, and that the
-// committed palettes are exactly what their recipes make.
+// palettes we ship are exactly what their recipes make.
 
+#include "mandel11.h"
 #include "palette_maker.h"
 #include "palette_reader.h"
+#include "test_files.h"
 
-#include <QFile>
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -121,29 +123,60 @@ private slots:
         QCOMPARE(QByteArray::fromStdString(text).count('\n'), 1 + kPaletteEntries);
 
         QTemporaryDir dir;
-        QFile file(dir.filePath(QStringLiteral("r.qpl")));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(text.data(), qint64(text.size()));
-        file.close();
+        const QString path = dir.filePath(QStringLiteral("r.qpl"));
+        QVERIFY(test::writeFile(path, QByteArray::fromStdString(text)));
         PaletteTable read{};
-        QCOMPARE(ReadPaletteFile(file.fileName().toStdString(), read), PaletteReadResult::Loaded);
+        QCOMPARE(ReadPaletteFile(path.toStdString(), read), PaletteReadResult::Loaded);
         QVERIFY(read == made);
     }
 
     // The committed files must be what the recipes make, so that editing a
-    // recipe without regenerating (or a file by hand) is caught.
+    // recipe without regenerating (or a file by hand) is caught; each loads
+    // as its recipe's table, and every palette under data/ has a recipe.
     void committedFilesMatchTheirRecipes()
     {
         std::string error;
         const auto recipes = readRecipes((kSourceDir + QStringLiteral("/tools/palettes.txt")).toStdString(), error);
         QVERIFY2(recipes, error.c_str());
-        QVERIFY(recipes->size() >= 6);
+        QStringList recipeFiles;
         for (const PaletteRecipe& r : *recipes) {
-            QFile file(kSourceDir + QStringLiteral("/data/") + QString::fromStdString(r.file));
-            QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.fileName()));
-            QVERIFY2(file.readAll() == QByteArray::fromStdString(paletteFileText(makePalette(r))),
-                     qPrintable(file.fileName() + QStringLiteral(" differs from its recipe; run the palettes target")));
+            recipeFiles << QString::fromStdString(r.file);
+            const QString path = kSourceDir + QStringLiteral("/data/") + recipeFiles.back();
+            const PaletteTable made = makePalette(r);
+            QVERIFY2(test::readFile(path) == QByteArray::fromStdString(paletteFileText(made)),
+                     qPrintable(path + QStringLiteral(" differs from its recipe; run the palettes target")));
+            PaletteTable read{};
+            QCOMPARE(ReadPaletteFile(path.toStdString(), read), PaletteReadResult::Loaded);
+            QVERIFY(read == made);
         }
+        QStringList shipped{QStringLiteral("default.qpl")};
+        const QDir palettes(kSourceDir + QStringLiteral("/data/palettes"));
+        for (const QString& name : palettes.entryList({QStringLiteral("*.qpl")}, QDir::Files))
+            shipped << QStringLiteral("palettes/") + name;
+        QVERIFY2(shipped.size() >= 6, "default.qpl and at least five more palettes");
+        shipped.sort();
+        recipeFiles.sort();
+        QCOMPARE(shipped, recipeFiles);
+    }
+
+    // The start-up palette: black inside the set, and a ramp without jumps
+    // or black, so that escaping points never look like the set itself.
+    void defaultIsASmoothRampWithBlackInside()
+    {
+        resetEngineState();
+        QCOMPARE(ReadPaletteFile((kSourceDir + QStringLiteral("/data/default.qpl")).toStdString()),
+                 PaletteReadResult::Loaded);
+        QCOMPARE(paletteColour(PalTable, 0), rgb(0, 0, 0));
+        for (int k = 1; k < kPaletteEntries; ++k) {
+            const auto& entry = PalTable[std::size_t(k)];
+            QVERIFY2(entry[0] + entry[1] + entry[2] >= 24, qPrintable(QString::number(k)));
+            if (k > 1) {
+                const auto& before = PalTable[std::size_t(k - 1)];
+                for (int c = 0; c < 3; ++c)
+                    QVERIFY2(std::abs(entry[c] - before[c]) <= 16, qPrintable(QString::number(k)));
+            }
+        }
+        resetEngineState();
     }
 };
 

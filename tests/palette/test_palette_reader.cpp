@@ -5,6 +5,7 @@
 
 #include "mandel11.h"
 #include "palette_reader.h"
+#include "test_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +19,7 @@
 #include <sys/stat.h>
 
 using namespace quilfen;
+using namespace quilfen::test;
 
 Q_DECLARE_METATYPE(quilfen::PaletteReadResult)
 
@@ -96,12 +98,12 @@ class TestPaletteReader : public QObject {
 
     QTemporaryDir m_dir;
 
-    QString writeFile(const QByteArray& bytes)
+    // A new file holding these bytes.
+    QString fileWith(const QByteArray& bytes)
     {
         static int counter = 0;
         const QString path = m_dir.filePath(QStringLiteral("p%1.qpl").arg(++counter));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        if (!writeFile(path, bytes))
             qFatal("cannot write %s", qPrintable(path));
         return path;
     }
@@ -212,7 +214,7 @@ private slots:
         QFETCH(QList<int>, values);
         PaletteTable table;
         fillUntouched(table);
-        QCOMPARE(ReadPaletteFile(writeFile(bytes).toStdString(), table), PaletteReadResult::Loaded);
+        QCOMPARE(ReadPaletteFile(fileWith(bytes).toStdString(), table), PaletteReadResult::Loaded);
         for (int n = 0; n < kValues; ++n) {
             if (valueAt(table, n) != values[n])
                 QFAIL(qPrintable(QStringLiteral("value %1 is %2, expected %3").arg(n).arg(valueAt(table, n)).arg(values[n])));
@@ -278,7 +280,7 @@ private slots:
         QFETCH(int, storedBefore);
         PaletteTable table;
         fillUntouched(table);
-        QCOMPARE(ReadPaletteFile(writeFile(bytes).toStdString(), table), PaletteReadResult::Broken);
+        QCOMPARE(ReadPaletteFile(fileWith(bytes).toStdString(), table), PaletteReadResult::Broken);
         for (int n = 0; n < kValues; ++n) {
             const int expected = n < storedBefore ? patternValue(n) : kUntouched;
             if (valueAt(table, n) != expected)
@@ -314,7 +316,7 @@ private slots:
         QFETCH(QByteArray, header);
         PaletteTable table;
         fillUntouched(table);
-        QCOMPARE(ReadPaletteFile(writeFile(layout(patternTokens(), header)).toStdString(), table),
+        QCOMPARE(ReadPaletteFile(fileWith(layout(patternTokens(), header)).toStdString(), table),
                  PaletteReadResult::NotPalette);
         for (int n = 0; n < kValues; ++n)
             QCOMPARE(valueAt(table, n), int(kUntouched));
@@ -359,7 +361,7 @@ private slots:
     {
         QFETCH(QByteArray, bytes);
         QFETCH(quilfen::PaletteReadResult, expected);
-        const QString path = writeFile(bytes);
+        const QString path = fileWith(bytes);
         PaletteTable table{};
         const int before = openDescriptors();
         for (int round = 0; round < 20; ++round)
@@ -383,7 +385,7 @@ private slots:
     {
         QFETCH(QByteArray, start);
         QFETCH(quilfen::PaletteReadResult, expected);
-        const QString path = writeFile(start);
+        const QString path = fileWith(start);
         QFile file(path);
         QVERIFY(file.resize(qint64(1) << 30));
         PaletteTable table;
@@ -399,19 +401,19 @@ private slots:
     void engineTableOverload()
     {
         PalTable[1024][2] = kUntouched;
-        QCOMPARE(ReadPaletteFile(writeFile(canonical()).toStdString()), PaletteReadResult::Loaded);
+        QCOMPARE(ReadPaletteFile(fileWith(canonical()).toStdString()), PaletteReadResult::Loaded);
         for (int n = 0; n < kValues; ++n)
             QCOMPARE(valueAt(PalTable, n), patternValue(n));
     }
 
     void brokenReadLeavesEarlierValuesInEngineTable()
     {
-        QCOMPARE(ReadPaletteFile(writeFile(canonical()).toStdString()), PaletteReadResult::Loaded);
+        QCOMPARE(ReadPaletteFile(fileWith(canonical()).toStdString()), PaletteReadResult::Loaded);
         QList<QByteArray> second;
         for (int n = 0; n < 9; ++n)
             second.append(QByteArray::number(255 - patternValue(n)));
         second.append("oops");
-        QCOMPARE(ReadPaletteFile(writeFile(layout(second)).toStdString()), PaletteReadResult::Broken);
+        QCOMPARE(ReadPaletteFile(fileWith(layout(second)).toStdString()), PaletteReadResult::Broken);
         for (int n = 0; n < kValues; ++n)
             QCOMPARE(valueAt(PalTable, n), n < 9 ? 255 - patternValue(n) : patternValue(n));
     }

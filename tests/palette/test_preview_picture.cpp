@@ -5,8 +5,8 @@
 #include "escape_time_scalar.h"
 #include "mandel11.h"
 #include "palette_reader.h"
+#include "test_files.h"
 
-#include <QFile>
 #include <QImage>
 #include <QTest>
 
@@ -20,12 +20,6 @@ const QString kSourceDir = QStringLiteral(QUILFEN_SOURCE_DIR);
 // The preview box: 198 pixels from x = -2 to 1.94 and from y = 2 down to -1.94.
 constexpr double kPixel = 3.94 / 198.0;
 constexpr int kPreviewMaxIter = 500;
-
-QByteArray contents(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
 Colour pixelColour(const QImage& image, int px, int py)
 {
@@ -55,9 +49,9 @@ private slots:
 
     void defaultPaletteStandsBesideTheExecutables()
     {
-        const QByteArray shipped = contents(kSourceDir + QStringLiteral("/data/default.qpl"));
+        const QByteArray shipped = test::readFile(kSourceDir + QStringLiteral("/data/default.qpl"));
         QVERIFY(!shipped.isEmpty());
-        QCOMPARE(contents(kRuntimeDir + QStringLiteral("/default.qpl")), shipped);
+        QCOMPARE(test::readFile(kRuntimeDir + QStringLiteral("/default.qpl")), shipped);
     }
 
     // -2 … 2 at 198 / 3.94 pixels per unit: 201 pixels, the last ending at
