@@ -1,22 +1,21 @@
 // The zoom selection on the main window: the rubber band, the question and
 // the new region, through synthesised mouse events and the scripted platform.
 
-#include "mandel11.h"
-#include "mandel_window.h"
 #include "picture_box.h"
-#include "scripted_platform.h"
+#include "selection_geometry.h"
+#include "window_fixture.h"
 
 #include <QDialog>
 #include <QLineEdit>
 #include <QRandomGenerator>
 #include <QSet>
-#include <QTest>
 
 #include <cmath>
 #include <functional>
 #include <memory>
 
 using namespace quilfen;
+using namespace quilfen::test;
 
 namespace {
 
@@ -37,24 +36,11 @@ public:
     }
 };
 
-// The region a square from start to end selects on a picture of `drawn`,
-// written out here from the documented formulas.
+// The region a square from start to end selects on a picture of `drawn`;
+// test_selection_geometry checks the arithmetic against worked examples.
 CalcCondition expectedRegion(const CalcCondition& drawn, QPointF start, QPointF end)
 {
-    const double u = (start.x() + (end.x() - start.x()) * 0.5) / 400.0;
-    const double v = (start.y() + (end.y() - start.y()) * 0.5) / 400.0;
-    return {(drawn.CentreRe - 0.5 * drawn.Range) + u * drawn.Range,
-            (drawn.CentreIm - 0.5 * drawn.Range) + v * drawn.Range,
-            std::fabs(end.x() - start.x()) * drawn.Range / 400.0};
-}
-
-// The far corner of the square from start towards the pointer.
-QPointF squareCorner(QPointF start, QPointF pointer)
-{
-    const double dx = pointer.x() - start.x();
-    const double dy = pointer.y() - start.y();
-    const double side = std::max(std::fabs(dx), std::fabs(dy));
-    return {dx < 0 ? start.x() - side : start.x() + side, dy < 0 ? start.y() - side : start.y() + side};
+    return selectedRegion(drawn, start.x(), start.y(), end.x(), end.y());
 }
 
 // `image` with the one-pixel outline of the rectangle between two pixel
@@ -95,11 +81,10 @@ int differingPixels(const QImage& a, const QImage& b)
 class TestZoomSelection : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<ProbingPlatform> m_platform;
-    std::unique_ptr<MANDEL> m_window;
+    WindowFixture<ProbingPlatform> m_fx;
     QImage m_picture;  // the picture before the selection
 
-    PictureBox& picture() { return *m_window->Picture1; }
+    PictureBox& picture() { return *m_fx.window->Picture1; }
 
     // Computes and draws the region as the program does, with a colour ramp
     // that gives neighbouring counts different colours.
@@ -140,24 +125,18 @@ class TestZoomSelection : public QObject {
 private slots:
     void init()
     {
-        resetEngineState();
-        m_platform = std::make_unique<ProbingPlatform>();
-        setPlatform(m_platform.get());
-        m_window = std::make_unique<MANDEL>();
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        m_fx.start(false);
+        m_fx.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_fx.window.get()));
     }
 
     void cleanup()
     {
         // QTest remembers held buttons across tests: let go of all of them.
-        m_platform->onMessage = nullptr;
+        m_fx.desktop->onMessage = nullptr;
         for (Qt::MouseButton button : {Qt::LeftButton, Qt::RightButton, Qt::MiddleButton})
             QTest::mouseRelease(&picture(), button);
-        m_window.reset();
-        setPlatform(nullptr);
-        m_platform.reset();
-        resetEngineState();
+        m_fx.stop();
     }
 
     void aDrawnPictureHasStructure()
@@ -191,14 +170,14 @@ private slots:
         QCOMPARE(picture().image(), withBand(start, {180, 220}));
 
         QImage duringQuestion;
-        m_platform->onMessage = [&] { duringQuestion = picture().image().copy(); };
+        m_fx.desktop->onMessage = [&] { duringQuestion = picture().image().copy(); };
         release(Qt::LeftButton, {180, 250});
 
         QCOMPARE(duringQuestion, withBand(start, {180, 220}));
         QCOMPARE(picture().image(), m_picture);
         QVERIFY(!Dragging);
-        QCOMPARE(m_platform->messages.size(), std::size_t{1});
-        const MessageBoxRequest& question = m_platform->messages.front();
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
+        const MessageBoxRequest& question = m_fx.desktop->messages.front();
         QCOMPARE(question.text, QStringLiteral("描画範囲を変更しますか？"));
         QCOMPARE(question.title, QStringLiteral("描画範囲の変更"));
         QCOMPARE(question.buttons, MsgButtons::OkCancel);
@@ -217,13 +196,13 @@ private slots:
     {
         drawPicture(kExampleRegion);
         const QPointF start(100, 300);
-        m_window->Picture1_MouseDown(1, 0, 100.0F, 300.0F);
-        m_window->Picture1_MouseMove(1, 0, 150.0F, 260.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 100.0F, 300.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 150.0F, 260.0F);
         QCOMPARE(picture().image(), withBand(start, {150, 250}));
 
         QImage duringQuestion;
-        m_platform->onMessage = [&] { duringQuestion = picture().image().copy(); };
-        m_window->Picture1_MouseUp(1, 0, 180.0F, 250.0F);
+        m_fx.desktop->onMessage = [&] { duringQuestion = picture().image().copy(); };
+        m_fx.window->Picture1_MouseUp(1, 0, 180.0F, 250.0F);
 
         // The question is about the square of the release position.
         QCOMPARE(duringQuestion, withBand(start, {180, 220}));
@@ -231,54 +210,15 @@ private slots:
         QCOMPARE(CalcCond, expectedRegion(kExampleRegion, start, {180, 220}));
     }
 
-    void squareDirection_data()
-    {
-        QTest::addColumn<QPointF>("start");
-        QTest::addColumn<QPointF>("pointer");
-        QTest::addColumn<QPointF>("corner");
-        QTest::newRow("dx = 0, pointer above: to the right") << QPointF(200, 200) << QPointF(200, 260) << QPointF(260, 260);
-        QTest::newRow("dx = 0, pointer below: to the right") << QPointF(200, 200) << QPointF(200, 150) << QPointF(250, 150);
-        QTest::newRow("dy = 0, pointer right: upwards") << QPointF(200, 200) << QPointF(270, 200) << QPointF(270, 270);
-        QTest::newRow("dy = 0, pointer left: upwards") << QPointF(200, 200) << QPointF(120, 200) << QPointF(120, 280);
-        QTest::newRow("|dx| = |dy|: the pointer is the corner") << QPointF(200, 200) << QPointF(150, 250) << QPointF(150, 250);
-        QTest::newRow("dy wins, down-left") << QPointF(300, 300) << QPointF(280, 200) << QPointF(200, 200);
-    }
-    void squareDirection()
-    {
-        QFETCH(QPointF, start);
-        QFETCH(QPointF, pointer);
-        QFETCH(QPointF, corner);
-        drawPicture(kExampleRegion);
-        press(Qt::LeftButton, start);
-        move(pointer);
-        QCOMPARE(QPointF(DragEndX, DragEndY), corner);
-        QCOMPARE(picture().image(), withBand(start, corner));
-        release(Qt::LeftButton, pointer);
-        QCOMPARE(picture().image(), m_picture);
-        QCOMPARE(CalcCond, expectedRegion(kExampleRegion, start, corner));
-    }
-
     void clickWithoutMovement()
     {
         drawPicture(kExampleRegion);
-        m_window->Picture1_MouseDown(1, 0, 123.5F, 234.25F);
-        m_window->Picture1_MouseUp(1, 0, 123.5F, 234.25F);
-        QCOMPARE(m_platform->messages.size(), std::size_t{1});
+        m_fx.window->Picture1_MouseDown(1, 0, 123.5F, 234.25F);
+        m_fx.window->Picture1_MouseUp(1, 0, 123.5F, 234.25F);
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
         QCOMPARE(picture().image(), m_picture);
         QCOMPARE(CalcCond.Range, 0.0);
-        const double r = kExampleRegion.Range;
-        QCOMPARE(CalcCond.CentreRe, (kExampleRegion.CentreRe - 0.5 * r) + (123.5 / 400.0) * r);
-        QCOMPARE(CalcCond.CentreIm, (kExampleRegion.CentreIm - 0.5 * r) + (234.25 / 400.0) * r);
-    }
-
-    void clickThroughMouseEvents()
-    {
-        drawPicture(kExampleRegion);
-        press(Qt::LeftButton, {250, 150});
-        release(Qt::LeftButton, {250, 150});
-        QCOMPARE(m_platform->messages.size(), std::size_t{1});
-        QCOMPARE(picture().image(), m_picture);
-        QCOMPARE(CalcCond, expectedRegion(kExampleRegion, {250, 150}, {250, 150}));
+        QCOMPARE(CalcCond, expectedRegion(kExampleRegion, {123.5, 234.25}, {123.5, 234.25}));
     }
 
     void draggingBeyondTheEdge()
@@ -300,9 +240,9 @@ private slots:
     void sideOver400ZoomsOut()
     {
         drawPicture(kExampleRegion);
-        m_window->Picture1_MouseDown(1, 0, -100.0F, -50.0F);
-        m_window->Picture1_MouseMove(1, 0, 300.0F, 600.0F);
-        m_window->Picture1_MouseUp(1, 0, 450.0F, 600.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, -100.0F, -50.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 300.0F, 600.0F);
+        m_fx.window->Picture1_MouseUp(1, 0, 450.0F, 600.0F);
         QCOMPARE(picture().image(), m_picture);
         QCOMPARE(CalcCond.Range, 650.0 * kExampleRegion.Range / 400.0);
         QVERIFY(CalcCond.Range > kExampleRegion.Range);
@@ -330,7 +270,7 @@ private slots:
         move({220, 220});  // the left alone, but the selection is over
         QCOMPARE(picture().image(), m_picture);
         release(Qt::LeftButton, {220, 220});
-        QVERIFY(m_platform->messages.empty());
+        QVERIFY(m_fx.desktop->messages.empty());
         QCOMPARE(CalcCond, before);
         QCOMPARE(picture().image(), m_picture);
     }
@@ -342,7 +282,7 @@ private slots:
         move({150, 150});
         release(Qt::RightButton, {150, 150});
         QVERIFY(!Dragging);
-        QVERIFY(m_platform->messages.empty());
+        QVERIFY(m_fx.desktop->messages.empty());
         QCOMPARE(picture().image(), m_picture);
     }
 
@@ -358,11 +298,11 @@ private slots:
         QCOMPARE(picture().image(), m_picture);
         release(Qt::RightButton, {260, 240});
         QVERIFY(Dragging);
-        QVERIFY(m_platform->messages.empty());
+        QVERIFY(m_fx.desktop->messages.empty());
         move({250, 240});  // the left alone again: the band follows
         QCOMPARE(picture().image(), withBand(start, {250, 250}));
         release(Qt::LeftButton, {250, 240});
-        QCOMPARE(m_platform->messages.size(), std::size_t{1});
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
         QCOMPARE(picture().image(), m_picture);
         QCOMPARE(CalcCond, expectedRegion(kExampleRegion, start, {250, 250}));
     }
@@ -372,16 +312,16 @@ private slots:
         drawPicture(kExampleRegion);
         CalcCond = {0.25, -0.5, 1.5};
         MaxIter = 77;
-        m_platform->messageAnswers = {MsgAnswer::Cancel};
+        m_fx.desktop->messageAnswers = {MsgAnswer::Cancel};
         press(Qt::LeftButton, {100, 300});
         move({180, 250});
         release(Qt::LeftButton, {180, 250});
-        QCOMPARE(m_platform->messages.size(), std::size_t{1});
+        QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
         QCOMPARE(CalcCond, (CalcCondition{0.25, -0.5, 1.5}));
         QCOMPARE(MaxIter, 77);
         QVERIFY(!Dragging);
         QCOMPARE(picture().image(), m_picture);
-        QVERIFY(m_platform->modalForms.isEmpty());
+        QVERIFY(m_fx.desktop->modalForms.isEmpty());
     }
 
     // The region comes from the picture on screen, not from conditions that
@@ -390,9 +330,9 @@ private slots:
     {
         drawPicture(kExampleRegion);
         CalcCond = {1.0, 1.0, 1.0};  // set but not drawn
-        m_window->Picture1_MouseDown(1, 0, 100.0F, 300.0F);
-        m_window->Picture1_MouseMove(1, 0, 180.0F, 250.0F);
-        m_window->Picture1_MouseUp(1, 0, 180.0F, 250.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 100.0F, 300.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 180.0F, 250.0F);
+        m_fx.window->Picture1_MouseUp(1, 0, 180.0F, 250.0F);
         QCOMPARE(CalcCond, expectedRegion(kExampleRegion, {100, 300}, {180, 220}));
     }
 
@@ -400,8 +340,8 @@ private slots:
     void selectionOnTheBenchmarksPicture()
     {
         fillPalette();
-        m_window->MenuBenchGo_Click();
-        QCOMPARE(m_platform->modalForms, QStringList{QStringLiteral("ResultDialog")});
+        m_fx.window->MenuBenchGo_Click();
+        QCOMPARE(m_fx.desktop->modalForms, QStringList{QStringLiteral("ResultDialog")});
         QVERIFY(DrawDone);
         QCOMPARE(DrawnCond, kExampleRegion);
         m_picture = picture().image().copy();
@@ -426,7 +366,7 @@ private slots:
         QVERIFY(!Dragging);
         move({150, 150});
         release(Qt::LeftButton, {150, 150});
-        QVERIFY(m_platform->messages.empty());
+        QVERIFY(m_fx.desktop->messages.empty());
         QCOMPARE(picture().image(), blank);
         QCOMPARE(CalcCond, (CalcCondition{-0.5, 0.0, 2.5}));
     }
@@ -435,11 +375,11 @@ private slots:
     {
         drawPicture(kExampleRegion);
         DrawDone = false;  // as a computation clears it before starting
-        m_window->Picture1_MouseDown(1, 0, 100.0F, 100.0F);
-        m_window->Picture1_MouseMove(1, 0, 150.0F, 150.0F);
-        m_window->Picture1_MouseUp(1, 0, 150.0F, 150.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 100.0F, 100.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 150.0F, 150.0F);
+        m_fx.window->Picture1_MouseUp(1, 0, 150.0F, 150.0F);
         QVERIFY(!Dragging);
-        QVERIFY(m_platform->messages.empty());
+        QVERIFY(m_fx.desktop->messages.empty());
         QCOMPARE(picture().image(), m_picture);
     }
 
@@ -447,13 +387,13 @@ private slots:
     void pressAfterALostReleaseRemovesTheOldBand()
     {
         drawPicture(kExampleRegion);
-        m_window->Picture1_MouseDown(1, 0, 100.0F, 100.0F);
-        m_window->Picture1_MouseMove(1, 0, 150.0F, 170.0F);
-        m_window->Picture1_MouseDown(1, 0, 300.0F, 300.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 100.0F, 100.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 150.0F, 170.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 300.0F, 300.0F);
         QCOMPARE(picture().image(), m_picture);
-        m_window->Picture1_MouseMove(1, 0, 250.0F, 260.0F);
+        m_fx.window->Picture1_MouseMove(1, 0, 250.0F, 260.0F);
         QCOMPARE(picture().image(), withBand({300, 300}, {250, 250}));
-        m_window->Picture1_MouseUp(1, 0, 250.0F, 260.0F);
+        m_fx.window->Picture1_MouseUp(1, 0, 250.0F, 260.0F);
         QCOMPARE(picture().image(), m_picture);
         QCOMPARE(CalcCond, expectedRegion(kExampleRegion, {300, 300}, {250, 250}));
     }
@@ -475,7 +415,7 @@ private slots:
         const QPointF start(150.37, 211.61);
         const float sx = static_cast<float>(start.x());
         const float sy = static_cast<float>(start.y());
-        m_window->Picture1_MouseDown(1, 0, sx, sy);
+        m_fx.window->Picture1_MouseDown(1, 0, sx, sy);
         for (int step = 0; step < 60; ++step) {
             float x = static_cast<float>(-100.0 + random.bounded(600.0));
             float y = static_cast<float>(-100.0 + random.bounded(600.0));
@@ -483,10 +423,9 @@ private slots:
                 x = sx;
                 y = sy;
             }
-            m_window->Picture1_MouseMove(1, 0, x, y);
-            const QPointF corner = squareCorner({sx, sy}, {x, y});
-            QCOMPARE(DragEndX, static_cast<float>(corner.x()));
-            QCOMPARE(DragEndY, static_cast<float>(corner.y()));
+            m_fx.window->Picture1_MouseMove(1, 0, x, y);
+            QCOMPARE(DragEndX, static_cast<float>(SquareEndX(sx, sy, x, y)));
+            QCOMPARE(DragEndY, static_cast<float>(SquareEndY(sx, sy, x, y)));
             const QPoint a = pixelOf({sx, sy});
             const QPoint b = pixelOf({DragEndX, DragEndY});
             const QImage expected = withOutlineInverted(m_picture, a, b);
@@ -496,12 +435,12 @@ private slots:
                                     .arg(differingPixels(picture().image(), expected))));
         }
         if (cancelWithRightButton) {
-            m_window->Picture1_MouseDown(2, 0, 10.5F, 20.5F);
-            m_window->Picture1_MouseUp(1, 0, 10.5F, 20.5F);
-            QVERIFY(m_platform->messages.empty());
+            m_fx.window->Picture1_MouseDown(2, 0, 10.5F, 20.5F);
+            m_fx.window->Picture1_MouseUp(1, 0, 10.5F, 20.5F);
+            QVERIFY(m_fx.desktop->messages.empty());
         } else {
-            m_window->Picture1_MouseUp(1, 0, 333.3F, -12.7F);
-            QCOMPARE(m_platform->messages.size(), std::size_t{1});
+            m_fx.window->Picture1_MouseUp(1, 0, 333.3F, -12.7F);
+            QCOMPARE(m_fx.desktop->messages.size(), std::size_t{1});
         }
         QVERIFY(!Dragging);
         QCOMPARE(picture().image(), m_picture);
@@ -511,13 +450,13 @@ private slots:
     void firstMoveLeavesNoStrayPixel()
     {
         drawPicture(kExampleRegion);
-        m_window->Picture1_MouseDown(1, 0, 200.4F, 199.6F);
-        m_window->Picture1_MouseMove(1, 0, 260.0F, 259.0F);
+        m_fx.window->Picture1_MouseDown(1, 0, 200.4F, 199.6F);
+        m_fx.window->Picture1_MouseMove(1, 0, 260.0F, 259.0F);
         const QPoint a = pixelOf({200.4F, 199.6F});
         const QPoint b = pixelOf({DragEndX, DragEndY});
         QCOMPARE(picture().image(), withOutlineInverted(m_picture, a, b));
-        m_window->Picture1_MouseMove(1, 0, 200.4F, 199.6F);
-        m_window->Picture1_MouseUp(1, 0, 200.4F, 199.6F);
+        m_fx.window->Picture1_MouseMove(1, 0, 200.4F, 199.6F);
+        m_fx.window->Picture1_MouseUp(1, 0, 200.4F, 199.6F);
         QCOMPARE(picture().image(), m_picture);
     }
 
@@ -526,7 +465,7 @@ private slots:
         drawPicture(kExampleRegion);
         MaxIter = 500;
         QStringList texts;
-        m_platform->modalHandlers[QStringLiteral("MDCalcCond")] = [&texts](QDialog& form) {
+        m_fx.desktop->modalHandlers[QStringLiteral("MDCalcCond")] = [&texts](QDialog& form) {
             for (const char* name : {"Text1", "Text2", "Text3", "Text4"}) {
                 auto* box = form.findChild<QLineEdit*>(QLatin1String(name));
                 texts << (box ? box->text() : QStringLiteral("(missing)"));
@@ -536,7 +475,7 @@ private slots:
         press(Qt::LeftButton, {100, 300});
         move({180, 250});
         release(Qt::LeftButton, {180, 250});
-        QCOMPARE(m_platform->modalForms, QStringList{QStringLiteral("MDCalcCond")});
+        QCOMPARE(m_fx.desktop->modalForms, QStringList{QStringLiteral("MDCalcCond")});
         QCOMPARE(texts, (QStringList{"-0.21", "+0.86", "+0.08", "500"}));
         QCOMPARE(picture().image(), m_picture);
     }
