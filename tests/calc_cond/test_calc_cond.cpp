@@ -3,6 +3,7 @@
 
 #include "md_calc_cond.h"
 #include "picture_box.h"
+#include "program_texts.h"
 #include "test_files.h"
 #include "window_fixture.h"
 
@@ -26,7 +27,6 @@ namespace {
 
 const QString kRunning = QStringLiteral("計算中です。お待ち下さい・・・");
 const QString kDrawing = QStringLiteral("描画中・・・");
-const QString kWaiting = QStringLiteral("待機中です");
 const QColor kRed(255, 0, 0);
 const QColor kBlack(0, 0, 0);
 

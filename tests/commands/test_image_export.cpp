@@ -1,6 +1,7 @@
 // Saving the picture as a BMP file and copying it to the clipboard.
 
 #include "picture_box.h"
+#include "program_texts.h"
 #include "qt_platform.h"
 #include "test_files.h"
 #include "window_fixture.h"
@@ -17,8 +18,6 @@ using namespace quilfen;
 using namespace quilfen::test;
 
 namespace {
-
-const QString kWriteFailed = QStringLiteral("書き込みに失敗しました");
 
 // Limits the size of files this process may write, like a nearly full disk;
 // a write past it fails (the signal it would raise is ignored meanwhile).

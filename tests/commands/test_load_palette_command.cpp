@@ -2,6 +2,7 @@
 // each read result and status text, and the redraw offered after a computation.
 
 #include "picture_box.h"
+#include "program_texts.h"
 #include "test_files.h"
 #include "window_fixture.h"
 
@@ -15,11 +16,7 @@ using namespace quilfen::test;
 
 namespace {
 
-const QString kWaiting = QStringLiteral("待機中です");
 const QString kComputed = QStringLiteral("計算時間 0.1 秒");
-const QString kNotPalette = QStringLiteral("これはパレットファイルではありません。");
-const QString kBroken = QStringLiteral("パレットファイルが壊れています。") + QChar(13) +
-                        QStringLiteral("読み込むことができませんでした。");
 const QString kLoaded = QStringLiteral("パレットファイルを読み込みました");
 const QString kRedraw = QStringLiteral("パレットファイルを読み込みました。") + QChar(13) +
                         QStringLiteral("再描画しますか？ ");

@@ -13,6 +13,7 @@
 #include "md_calc_cond.h"
 #include "number_text.h"
 #include "picture_box.h"
+#include "program_texts.h"
 #include "test_files.h"
 #include "window_fixture.h"
 
@@ -44,12 +45,6 @@ using namespace quilfen;
 using namespace quilfen::test;
 
 namespace {
-
-const QString kWaiting = QStringLiteral("待機中です");
-const QString kNotPalette = QStringLiteral("これはパレットファイルではありません。");
-const QString kBroken = QStringLiteral("パレットファイルが壊れています。") + QChar(13) +
-                        QStringLiteral("読み込むことができませんでした。");
-const QString kWriteFailed = QStringLiteral("書き込みに失敗しました");
 
 // The box of a QLineEdit: what a paste longer than this keeps.
 constexpr int kBoxLimit = 32767;

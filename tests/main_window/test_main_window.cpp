@@ -5,6 +5,7 @@
 #include "mandel11.h"
 #include "mandel_window.h"
 #include "picture_box.h"
+#include "program_texts.h"
 #include "scripted_platform.h"
 #include "test_files.h"
 
@@ -161,7 +162,7 @@ private slots:
         QCOMPARE(MaxIter, 500);
         QVERIFY(!DrawDone);
         QVERIFY(!Dragging);
-        QCOMPARE(window.Label1->text(), QStringLiteral("待機中です"));
+        QCOMPARE(window.Label1->text(), kWaiting);
         QVERIFY(!window.isVisible());
     }
 
@@ -191,7 +192,7 @@ private slots:
         QCOMPARE(window.Label1->frameShape(), QFrame::Box);
         QCOMPARE(window.Label1->frameShadow(), QFrame::Plain);
         QCOMPARE(window.Label1->lineWidth(), 1);
-        QCOMPARE(window.Label1->text(), QStringLiteral("待機中です"));
+        QCOMPARE(window.Label1->text(), kWaiting);
         QCOMPARE(window.Label1->wordWrap(), false);
 
         const QFont font = window.Label1->font();
