@@ -83,6 +83,12 @@ public:
     TinyDisk(const TinyDisk&) = delete;
     TinyDisk& operator=(const TinyDisk&) = delete;
     bool mounted() const { return m_mounted; }
+    // Write protection that even root cannot pass: the file system itself
+    // refuses every write.
+    bool makeReadOnly()
+    {
+        return m_mounted && mount(nullptr, m_where.constData(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+    }
 
 private:
     QByteArray m_where;
@@ -463,6 +469,8 @@ private slots:
         QTest::newRow("the folder vanished after the dialog") << "vanished" << false;
         QTest::newRow("a full disk, new file") << "full disk" << false;
         QTest::newRow("a full disk, the old file is kept") << "full disk, old file" << false;
+        QTest::newRow("a write-protected folder, new file") << "read-only" << false;
+        QTest::newRow("a write-protected folder, the old file is kept") << "read-only, old file" << false;
         QTest::newRow("a name longer than the system allows") << "long name" << false;
         QTest::newRow("a named pipe is replaced by the picture") << "pipe" << true;
     }
@@ -483,12 +491,14 @@ private slots:
         const QByteArray oldFile = "the user's own file " + QByteArray(20000, 'k');
         if (kind == QLatin1String("vanished")) {
             scripted().afterSaveDialog = [sub] { QDir(sub).removeRecursively(); };
-        } else if (kind.startsWith(QLatin1String("full disk"))) {
+        } else if (kind.startsWith(QLatin1String("full disk")) || kind.startsWith(QLatin1String("read-only"))) {
             disk = std::make_unique<TinyDisk>(sub, 64 * 1024);
             if (!disk->mounted())
                 QSKIP("no private mount namespace (needs root): the RLIMIT_FSIZE cases of test_image_export stand in");
             if (kind.endsWith(QLatin1String("old file")))
                 QVERIFY(writeFile(target, oldFile));
+            if (kind.startsWith(QLatin1String("read-only")))
+                QVERIFY(disk->makeReadOnly());
         } else if (kind == QLatin1String("long name")) {
             target = sub + QLatin1Char('/') + QString(300, QLatin1Char('m')) + QStringLiteral(".bmp");
         } else {
