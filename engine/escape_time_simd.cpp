@@ -42,6 +42,10 @@ using M = hn::Mask<D>;
 
 // One vector of points and its iterate.
 struct Slot {
+    // Written out: the constructor g++ makes implicitly lacks the instruction
+    // set of this pass (Arm's +crypto), so it cannot inline the vectors' own.
+    Slot() {}
+
     V cr, ci;            // the points
     V zr, zi;            // the iterate
     V zr2, zi2;          // zr², zi² of the iterate, the next iteration's squares
