@@ -5,6 +5,8 @@
 #              $(ASAN_BUILD_DIR), each fuzz target for 60 seconds, then the
 #              suite of the normal build
 #   make fuzz  run each fuzz target for FUZZ_SECONDS (default 60)
+#   make check-arm  install the arm64 cross tools and qemu, cross-build the
+#              engine and check it under emulation (not part of make test)
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 JOBS ?= $(shell nproc)
@@ -16,7 +18,7 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
-.PHONY: run test build configure deps bench clean asan-configure asan-build test-asan fuzz
+.PHONY: run test build configure deps bench clean asan-configure asan-build test-asan fuzz check-arm
 
 deps:
 	@tools/install-deps.sh
@@ -47,8 +49,12 @@ test: build test-asan
 	tools/fuzz.sh all --time 60
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+check-arm:
+	@tools/install-arm-deps.sh
+	tools/check-arm.sh
+
 bench: build
 	$(BUILD_DIR)/bin/quilfen-engine-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) build-fuzz build-arm

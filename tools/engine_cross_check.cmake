@@ -1,0 +1,6 @@
+# The engine against its scalar reference on every instruction set the CPU
+# runs; no Qt, so a cross build of the engine alone can run it as well.
+add_executable(quilfen-engine-cross-check ${CMAKE_CURRENT_LIST_DIR}/engine_cross_check.cpp)
+target_link_libraries(quilfen-engine-cross-check PRIVATE quilfen_engine)
+set_target_properties(quilfen-engine-cross-check PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)

@@ -1,0 +1,238 @@
+// Checks the production engine against the scalar reference on every
+// instruction set the kernel was compiled for and this CPU (or emulator) runs,
+// one forced after the other, with one and with two threads. Plain C++ so that
+// it also builds for machines without a desktop, a cross build included:
+//
+//   quilfen-engine-cross-check [--seed N] [--regions N]
+//
+// Prints the seed, then one line per instruction set with the regions checked;
+// exits 1 on any difference (each one is printed), 2 on bad arguments.
+
+#include "escape_time.h"
+#include "escape_time_scalar.h"
+#include "escape_time_simd.h"
+
+#include <hwy/targets.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+using namespace quilfen;
+
+namespace {
+
+// Marks entries no computation should touch.
+constexpr std::int32_t kUntouched = -777;
+
+constexpr int kThreadCounts[] = {1, 2};
+
+struct Region {
+    CalcCondition cond;
+    std::int32_t halfSize = 0;
+    std::int32_t maxIter = 1;
+};
+
+// Centres over the whole set and around it, ranges from 1e-13 to 5 (some
+// negative, some zero), limits mostly up to 1000 and some to 5000. Large
+// limits get small grids so that an emulated run stays short.
+Region randomRegion(std::mt19937_64& rng)
+{
+    std::uniform_real_distribution<double> re(-2.5, 1.5);
+    std::uniform_real_distribution<double> im(-1.5, 1.5);
+    std::uniform_real_distribution<double> logRange(std::log(1e-13), std::log(5.0));
+    std::uniform_int_distribution<int> percent(0, 99);
+    Region r;
+    r.cond.CentreRe = re(rng);
+    r.cond.CentreIm = im(rng);
+    const int kind = percent(rng);
+    if (kind < 5)
+        r.cond.Range = 0.0;
+    else if (kind < 8)
+        r.cond.Range = kind % 2 == 0 ? 1e-13 : 5.0;
+    else
+        r.cond.Range = std::exp(logRange(rng)) * (kind < 20 ? -1.0 : 1.0);
+    if (percent(rng) < 15) {
+        r.maxIter = std::uniform_int_distribution<int>(1001, 5000)(rng);
+        r.halfSize = std::uniform_int_distribution<int>(0, 20)(rng);
+    } else {
+        r.maxIter = std::uniform_int_distribution<int>(1, 1000)(rng);
+        r.halfSize = std::uniform_int_distribution<int>(0, 40)(rng);
+    }
+    return r;
+}
+
+// Where the program spends its time (the start-up and benchmark pictures),
+// and deep zooms onto the edge of the set, where a count hangs on the last bit
+// of every step: a fused multiply-add shows there first.
+std::vector<Region> fixedRegions()
+{
+    return {{{-0.5, 0.0, 2.5}, 200, 500},
+            {{-0.15, 0.8, 0.4}, 200, 500},
+            {{-0.743643887037151, 0.131825904205330, 1e-13}, 40, 5000},
+            {{-0.743643887037151, 0.131825904205330, 1e-11}, 40, 5000}};
+}
+
+// Points just right of c = 1/4 escape after roughly π/√ε iterations, so these
+// small regions hold slow escapes (counts past 16 bits for the second) next to
+// points that stay within the limit.
+std::vector<Region> longLimitRegions()
+{
+    return {{{0.25 + 8e-9, 0.0, 8e-9}, 3, 32766}, {{0.25 + 2e-10, 0.0, 8e-10}, 3, 1000000}};
+}
+
+std::string describe(const Region& r)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, "centre %.17g %.17g range %.17g halfSize %d maxIter %d",
+                  r.cond.CentreRe, r.cond.CentreIm, r.cond.Range, r.halfSize, r.maxIter);
+    return text;
+}
+
+void fillUntouched(IterGrid& grid)
+{
+    for (auto& column : grid)
+        column.fill(kUntouched);
+}
+
+// Empty when equal (untouched entries included), else the first difference.
+std::string firstDifference(const IterGrid& expected, const IterGrid& actual)
+{
+    for (std::size_t i = 0; i < expected.size(); ++i)
+        for (std::size_t j = 0; j < expected[i].size(); ++j)
+            if (expected[i][j] != actual[i][j]) {
+                char text[96];
+                std::snprintf(text, sizeof text, "(%zu, %zu): expected %d, got %d", i, j,
+                              expected[i][j], actual[i][j]);
+                return text;
+            }
+    return {};
+}
+
+// Instruction sets compiled into the kernel that this CPU runs, best first.
+std::vector<std::int64_t> runnableTargets()
+{
+    hwy::SetSupportedTargetsForTest(0);
+    std::vector<std::int64_t> targets;
+    const std::int64_t bits = simdCompiledTargets() & hwy::SupportedTargets();
+    for (std::int64_t rest = bits; rest != 0; rest &= rest - 1)
+        targets.push_back(rest & -rest);
+    return targets;
+}
+
+struct TargetTally {
+    std::int64_t target = 0;
+    int regions = 0;
+    int mismatches = 0;
+};
+
+bool parseCount(const char* text, unsigned long long& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtoull(text, &end, 10);
+    return errno == 0 && end != text && *end == '\0' && text[0] != '-';
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Line by line, so that a slow emulated run shows how far it got.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    unsigned long long seed = (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
+    unsigned long long regionCount = 300;
+    for (int a = 1; a < argc; ++a) {
+        const bool hasValue = a + 1 < argc;
+        if (std::strcmp(argv[a], "--seed") == 0 && hasValue && parseCount(argv[a + 1], seed)) {
+            ++a;
+        } else if (std::strcmp(argv[a], "--regions") == 0 && hasValue &&
+                   parseCount(argv[a + 1], regionCount) && regionCount <= 100000) {
+            ++a;
+        } else {
+            std::fprintf(stderr, "usage: %s [--seed N] [--regions N]\n", argv[0]);
+            return 2;
+        }
+    }
+    std::printf("random regions from seed %llu (--seed %llu repeats them)\n", seed, seed);
+
+    std::vector<TargetTally> tallies;
+    for (const std::int64_t target : runnableTargets()) {
+        // A forced target that does not run would test the same code twice.
+        hwy::SetSupportedTargetsForTest(target);
+        const std::string running = simdTargetName();
+        if (running != hwy::TargetName(target)) {
+            std::printf("FAIL: forcing %s runs %s\n", hwy::TargetName(target), running.c_str());
+            return 1;
+        }
+        tallies.push_back({target, 0, 0});
+    }
+    hwy::SetSupportedTargetsForTest(0);
+    if (tallies.empty()) {
+        std::printf("FAIL: no instruction set of the kernel runs here\n");
+        return 1;
+    }
+
+    std::mt19937_64 rng(seed);
+    std::vector<Region> regions;
+    for (unsigned long long n = 0; n < regionCount; ++n)
+        regions.push_back(randomRegion(rng));
+    for (const Region& r : fixedRegions())
+        regions.push_back(r);
+    for (const Region& r : longLimitRegions())
+        regions.push_back(r);
+
+    auto reference = std::make_unique<IterGrid>();
+    auto fast = std::make_unique<IterGrid>();
+    int escaped = 0;
+    int stayed = 0;
+    for (const Region& r : regions) {
+        fillUntouched(*reference);
+        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        const std::int32_t centre =
+            (*reference)[static_cast<std::size_t>(r.halfSize)][static_cast<std::size_t>(r.halfSize)];
+        ++(centre == r.maxIter + 1 ? stayed : escaped);
+        for (TargetTally& tally : tallies) {
+            hwy::SetSupportedTargetsForTest(tally.target);
+            bool same = true;
+            for (const int threads : kThreadCounts) {
+                setEngineThreads(threads);
+                fillUntouched(*fast);
+                computeIterMap(r.cond, r.halfSize, r.maxIter, *fast);
+                const std::string diff = firstDifference(*reference, *fast);
+                if (!diff.empty()) {
+                    std::printf("MISMATCH on %s, %d thread(s), %s: %s\n",
+                                hwy::TargetName(tally.target), threads, describe(r).c_str(),
+                                diff.c_str());
+                    same = false;
+                }
+            }
+            ++tally.regions;
+            tally.mismatches += same ? 0 : 1;
+        }
+        hwy::SetSupportedTargetsForTest(0);
+    }
+
+    int failures = 0;
+    for (const TargetTally& tally : tallies) {
+        std::printf("%-8s %d regions (threads 1 and 2): %s\n", hwy::TargetName(tally.target),
+                    tally.regions,
+                    tally.mismatches == 0 ? "identical to the reference"
+                                          : (std::to_string(tally.mismatches) + " differ").c_str());
+        failures += tally.mismatches;
+    }
+    // A draw where every centre escaped (or none did) would leave one kind of
+    // point untested.
+    if (escaped == 0 || stayed == 0) {
+        std::printf("FAIL: the regions' centres all %s\n", escaped == 0 ? "stayed" : "escaped");
+        return 1;
+    }
+    return failures == 0 ? 0 : 1;
+}
