@@ -4,3 +4,5 @@ add_executable(quilfen-engine-cross-check ${CMAKE_CURRENT_LIST_DIR}/engine_cross
 target_link_libraries(quilfen-engine-cross-check PRIVATE quilfen_engine)
 set_target_properties(quilfen-engine-cross-check PROPERTIES
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools)
+# Region drawing and grid comparison shared with the engine tests.
+target_include_directories(quilfen-engine-cross-check PRIVATE ${PROJECT_SOURCE_DIR}/tests/support)

@@ -8,6 +8,7 @@
 // Prints the seed, then one line per instruction set with the regions checked;
 // exits 1 on any difference (each one is printed), 2 on bad arguments.
 
+#include "engine_regions.h"
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "escape_time_simd.h"
@@ -29,45 +30,12 @@ using namespace quilfen;
 
 namespace {
 
-// Marks entries no computation should touch.
-constexpr std::int32_t kUntouched = -777;
-
 constexpr int kThreadCounts[] = {1, 2};
 
-struct Region {
-    CalcCondition cond;
-    std::int32_t halfSize = 0;
-    std::int32_t maxIter = 1;
-};
+using Region = EngineRegion;
 
-// Centres over the whole set and around it, ranges from 1e-13 to 5 (some
-// negative, some zero), limits mostly up to 1000 and some to 5000. Large
-// limits get small grids so that an emulated run stays short.
-Region randomRegion(std::mt19937_64& rng)
-{
-    std::uniform_real_distribution<double> re(-2.5, 1.5);
-    std::uniform_real_distribution<double> im(-1.5, 1.5);
-    std::uniform_real_distribution<double> logRange(std::log(1e-13), std::log(5.0));
-    std::uniform_int_distribution<int> percent(0, 99);
-    Region r;
-    r.cond.CentreRe = re(rng);
-    r.cond.CentreIm = im(rng);
-    const int kind = percent(rng);
-    if (kind < 5)
-        r.cond.Range = 0.0;
-    else if (kind < 8)
-        r.cond.Range = kind % 2 == 0 ? 1e-13 : 5.0;
-    else
-        r.cond.Range = std::exp(logRange(rng)) * (kind < 20 ? -1.0 : 1.0);
-    if (percent(rng) < 15) {
-        r.maxIter = std::uniform_int_distribution<int>(1001, 5000)(rng);
-        r.halfSize = std::uniform_int_distribution<int>(0, 20)(rng);
-    } else {
-        r.maxIter = std::uniform_int_distribution<int>(1, 1000)(rng);
-        r.halfSize = std::uniform_int_distribution<int>(0, 40)(rng);
-    }
-    return r;
-}
+// Large limits get small grids so that an emulated run stays short.
+constexpr RegionSizes kRandomSizes{20, 40};
 
 // Where the program spends its time (the start-up and benchmark pictures),
 // and deep zooms onto the edge of the set, where a count hangs on the last bit
@@ -86,45 +54,6 @@ std::vector<Region> fixedRegions()
 std::vector<Region> longLimitRegions()
 {
     return {{{0.25 + 8e-9, 0.0, 8e-9}, 3, 32766}, {{0.25 + 2e-10, 0.0, 8e-10}, 3, 1000000}};
-}
-
-std::string describe(const Region& r)
-{
-    char text[160];
-    std::snprintf(text, sizeof text, "centre %.17g %.17g range %.17g halfSize %d maxIter %d",
-                  r.cond.CentreRe, r.cond.CentreIm, r.cond.Range, r.halfSize, r.maxIter);
-    return text;
-}
-
-void fillUntouched(IterGrid& grid)
-{
-    for (auto& column : grid)
-        column.fill(kUntouched);
-}
-
-// Empty when equal (untouched entries included), else the first difference.
-std::string firstDifference(const IterGrid& expected, const IterGrid& actual)
-{
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        for (std::size_t j = 0; j < expected[i].size(); ++j)
-            if (expected[i][j] != actual[i][j]) {
-                char text[96];
-                std::snprintf(text, sizeof text, "(%zu, %zu): expected %d, got %d", i, j,
-                              expected[i][j], actual[i][j]);
-                return text;
-            }
-    return {};
-}
-
-// Instruction sets compiled into the kernel that this CPU runs, best first.
-std::vector<std::int64_t> runnableTargets()
-{
-    hwy::SetSupportedTargetsForTest(0);
-    std::vector<std::int64_t> targets;
-    const std::int64_t bits = simdCompiledTargets() & hwy::SupportedTargets();
-    for (std::int64_t rest = bits; rest != 0; rest &= rest - 1)
-        targets.push_back(rest & -rest);
-    return targets;
 }
 
 struct TargetTally {
@@ -183,7 +112,7 @@ int main(int argc, char** argv)
     std::mt19937_64 rng(seed);
     std::vector<Region> regions;
     for (unsigned long long n = 0; n < regionCount; ++n)
-        regions.push_back(randomRegion(rng));
+        regions.push_back(randomRegion(rng, kRandomSizes));
     for (const Region& r : fixedRegions())
         regions.push_back(r);
     for (const Region& r : longLimitRegions())

@@ -4,6 +4,7 @@
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "escape_time_simd.h"
+#include "engine_regions.h"
 #include "mandel11.h"
 
 #include <hwy/targets.h>
@@ -24,88 +25,11 @@ Q_DECLARE_METATYPE(quilfen::CalcCondition)
 
 namespace {
 
-// Marks entries no computation should touch.
-constexpr std::int32_t kUntouched = -777;
+using Region = EngineRegion;
 
-std::unique_ptr<IterGrid> untouchedGrid()
-{
-    auto grid = std::make_unique<IterGrid>();
-    for (auto& column : *grid)
-        column.fill(kUntouched);
-    return grid;
-}
-
-// Instruction sets compiled into the engine that this CPU can run.
-std::vector<std::int64_t> runnableTargets()
-{
-    hwy::SetSupportedTargetsForTest(0);
-    std::vector<std::int64_t> targets;
-    const std::int64_t bits = simdCompiledTargets() & hwy::SupportedTargets();
-    for (std::int64_t rest = bits; rest != 0; rest &= rest - 1)
-        targets.push_back(rest & -rest);
-    return targets;
-}
-
-struct Region {
-    CalcCondition cond;
-    std::int32_t halfSize;
-    std::int32_t maxIter;
-};
-
-QString describe(const Region& r)
-{
-    return QStringLiteral("centre %1 %2 range %3 halfSize %4 maxIter %5")
-        .arg(r.cond.CentreRe, 0, 'g', 17)
-        .arg(r.cond.CentreIm, 0, 'g', 17)
-        .arg(r.cond.Range, 0, 'g', 17)
-        .arg(r.halfSize)
-        .arg(r.maxIter);
-}
-
-// Empty when equal, else where the first difference is.
-QString firstDifference(const IterGrid& expected, const IterGrid& actual)
-{
-    for (std::size_t i = 0; i < expected.size(); ++i)
-        for (std::size_t j = 0; j < expected[i].size(); ++j)
-            if (expected[i][j] != actual[i][j])
-                return QStringLiteral("(%1, %2): expected %3, got %4")
-                    .arg(i)
-                    .arg(j)
-                    .arg(expected[i][j])
-                    .arg(actual[i][j]);
-    return {};
-}
-
-// Regions drawn at random: centres over the whole set and around it, ranges
-// from 1e-13 to 5 (some negative, some zero), limits mostly up to 1000. Large
-// limits get small grids so that the whole test stays short.
-Region randomRegion(std::mt19937_64& rng)
-{
-    std::uniform_real_distribution<double> re(-2.5, 1.5);
-    std::uniform_real_distribution<double> im(-1.5, 1.5);
-    std::uniform_real_distribution<double> logRange(std::log(1e-13), std::log(5.0));
-    std::uniform_int_distribution<int> percent(0, 99);
-    Region r;
-    r.cond.CentreRe = re(rng);
-    r.cond.CentreIm = im(rng);
-    const int kind = percent(rng);
-    if (kind < 5)
-        r.cond.Range = 0.0;
-    else if (kind < 8)
-        r.cond.Range = kind % 2 == 0 ? 1e-13 : 5.0;
-    else
-        r.cond.Range = std::exp(logRange(rng)) * (kind < 20 ? -1.0 : 1.0);
-    if (percent(rng) < 15) {
-        r.maxIter = std::uniform_int_distribution<int>(1001, 5000)(rng);
-        r.halfSize = std::uniform_int_distribution<int>(0, 25)(rng);
-    } else {
-        r.maxIter = std::uniform_int_distribution<int>(1, 1000)(rng);
-        r.halfSize = r.maxIter <= 200 && percent(rng) < 25
-                         ? 200
-                         : std::uniform_int_distribution<int>(0, 70)(rng);
-    }
-    return r;
-}
+// Random regions here: limits up to 200 sometimes get the full grid, where
+// the sharing of columns among threads matters most.
+constexpr RegionSizes kRandomSizes{25, 70, 25};
 
 std::uint64_t testSeed()
 {
@@ -131,9 +55,9 @@ private:
             for (auto& column : *fast)
                 column.fill(kUntouched);
             computeIterMap(r.cond, r.halfSize, r.maxIter, *fast);
-            const QString diff = firstDifference(reference, *fast);
+            const QString diff = QString::fromStdString(firstDifference(reference, *fast));
             QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 on %2: %3")
-                                                    .arg(describe(r), hwy::TargetName(target),
+                                                    .arg(QString::fromStdString(describe(r)), hwy::TargetName(target),
                                                          diff)));
         }
         hwy::SetSupportedTargetsForTest(0);
@@ -192,7 +116,7 @@ private slots:
         int escapedSomewhere = 0;
         int neverEscapedSomewhere = 0;
         for (int n = 0; n < 320; ++n) {
-            const Region r = randomRegion(rng);
+            const Region r = randomRegion(rng, kRandomSizes);
             auto reference = untouchedGrid();
             computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
             compareOnEveryTarget(r, *reference);
@@ -294,7 +218,7 @@ private slots:
             // Several times: the sharing of columns differs from run to run.
             for (int repeat = 0; repeat < 3; ++repeat) {
                 computeIterMap(cond, 200, maxIter, *grid);
-                const QString diff = firstDifference(*reference, *grid);
+                const QString diff = QString::fromStdString(firstDifference(*reference, *grid));
                 QVERIFY2(diff.isEmpty(),
                          qPrintable(QStringLiteral("%1 threads: %2").arg(threads).arg(diff)));
             }
@@ -341,8 +265,8 @@ private slots:
         for (auto& column : IterMap)
             column.fill(kUntouched);
         CalcMandel();
-        QVERIFY2(firstDifference(*reference, IterMap).isEmpty(),
-                 qPrintable(firstDifference(*reference, IterMap)));
+        const std::string diff = firstDifference(*reference, IterMap);
+        QVERIFY2(diff.empty(), diff.c_str());
         QCOMPARE(DrawnCond, CalcCond);
     }
 
