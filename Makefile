@@ -50,7 +50,7 @@ test: build test-asan
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 check-arm:
-	@tools/install-arm-deps.sh
+	@tools/install-deps.sh --arm
 	tools/check-arm.sh
 
 bench: build

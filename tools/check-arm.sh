@@ -7,7 +7,7 @@
 #   tools/check-arm.sh [build-dir] [checker options, e.g. --seed N]
 #
 # Needs g++-aarch64-linux-gnu, binutils-aarch64-linux-gnu, qemu-user and
-# libhwy-dev:arm64 (tools/install-arm-deps.sh installs them; `make check-arm`
+# libhwy-dev:arm64 (tools/install-deps.sh --arm installs them; `make check-arm`
 # does both). Exits 77, the skip code, when any of them is missing.
 set -eu
 
@@ -23,7 +23,7 @@ for tool in aarch64-linux-gnu-g++ aarch64-linux-gnu-objdump qemu-aarch64 cmake; 
 done
 [ -f /usr/lib/aarch64-linux-gnu/cmake/hwy/hwy-config.cmake ] || missing="$missing libhwy-dev:arm64"
 if [ -n "$missing" ]; then
-  echo "check-arm: skipped, missing:$missing (tools/install-arm-deps.sh installs them)"
+  echo "check-arm: skipped, missing:$missing (tools/install-deps.sh --arm installs them)"
   exit 77
 fi
 

@@ -1,11 +1,22 @@
 #!/bin/sh
 # Installs the Debian 12 packages the build, the tests and the program need.
 # Quick when everything is in place: apt is only touched for missing packages.
+#
+#   tools/install-deps.sh         what make run and make test need
+#   tools/install-deps.sh --arm   what the Arm check (tools/check-arm.sh) needs
+#                                 on an x86 machine: the arm64 cross compiler,
+#                                 qemu-user, and Highway for arm64 through
+#                                 multiarch (bringing libc6:arm64 and
+#                                 libstdc++6:arm64, which the checker runs with)
 set -e
-PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3
+if [ "$1" = --arm ]; then
+  PACKAGES="cmake make g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user libhwy-dev:arm64"
+else
+  PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
 xvfb xauth xdotool xclip x11-apps imagemagick"
+fi
 
 missing=""
 for p in $PACKAGES; do
@@ -15,8 +26,11 @@ for p in $PACKAGES; do
 done
 [ -z "$missing" ] && exit 0
 
-echo "Installing:$missing"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
+if [ "$1" = --arm ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  $SUDO dpkg --add-architecture arm64
+fi
+echo "Installing:$missing"
 $SUDO apt-get update
 DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
