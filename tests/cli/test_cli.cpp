@@ -113,31 +113,25 @@ private slots:
         QTest::newRow("bench: unknown option") << QStringList{"bench", "--fast"};
         QTest::newRow("bench: stray argument") << QStringList{"bench", "4"};
         QTest::newRow("render: nothing") << QStringList{"render"};
-        QTest::newRow("render: no output")
-            << QStringList{"render", "--centre-re", "0", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "5"};
-        QTest::newRow("render: centre not a number")
-            << QStringList{"render", "--centre-re", "abc", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "5", "--out", "x.bmp"};
-        QTest::newRow("render: infinite range")
-            << QStringList{"render", "--centre-re", "0", "--centre-im", "0", "--range", "inf",
-                           "--max-iter", "5", "--out", "x.bmp"};
-        QTest::newRow("render: limit 0")
-            << QStringList{"render", "--centre-re", "0", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "0", "--out", "x.bmp"};
+        // A command with a whole region, then what follows it.
+        const auto withRegion = [](const char* command, const char* centreRe, const char* range,
+                                   const char* maxIter, QStringList rest) {
+            return QStringList{command, "--centre-re", centreRe, "--centre-im", "0", "--range", range,
+                               "--max-iter", maxIter} +
+                   rest;
+        };
+        const QStringList out{"--out", "x.bmp"};
+        QTest::newRow("render: no output") << withRegion("render", "0", "1", "5", {});
+        QTest::newRow("render: centre not a number") << withRegion("render", "abc", "1", "5", out);
+        QTest::newRow("render: infinite range") << withRegion("render", "0", "inf", "5", out);
+        QTest::newRow("render: limit 0") << withRegion("render", "0", "1", "0", out);
         QTest::newRow("render: palette without a file")
-            << QStringList{"render", "--centre-re", "0", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "5", "--out", "x.bmp", "--palette"};
+            << withRegion("render", "0", "1", "5", out + QStringList{"--palette"});
         QTest::newRow("render: option twice")
-            << QStringList{"render", "--centre-re", "0", "--centre-re", "0", "--centre-im", "0",
-                           "--range", "1", "--max-iter", "5", "--out", "x.bmp"};
+            << withRegion("render", "0", "1", "5", out + QStringList{"--centre-re", "0"});
         QTest::newRow("grid: nothing") << QStringList{"grid"};
-        QTest::newRow("grid: limit above the cap")
-            << QStringList{"grid", "--centre-re", "0", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "1000001"};
-        QTest::newRow("grid: unknown option")
-            << QStringList{"grid", "--centre-re", "0", "--centre-im", "0", "--range", "1",
-                           "--max-iter", "5", "--bogus", "1"};
+        QTest::newRow("grid: limit above the cap") << withRegion("grid", "0", "1", "1000001", {});
+        QTest::newRow("grid: unknown option") << withRegion("grid", "0", "1", "5", {"--bogus", "1"});
     }
     void badArgumentsGiveStatus2()
     {
