@@ -7,6 +7,7 @@
 #include "cli_options.h"
 #include "escape_time.h"
 #include "grid_checksum.h"
+#include "instruction_set_name.h"
 #include "number_text.h"
 
 #include <algorithm>
@@ -125,7 +126,10 @@ int runBench(const Options& options)
 
     BenchResult result;
     result.threads = setEngineThreads(threads);
-    result.instructionSet = engineInstructionSet();
+    // By the name users know ("AVX-512"), "no SIMD" without vector instructions.
+    result.instructionSet = engineInstructionSetName();
+    if (result.instructionSet.empty())
+        result.instructionSet = "no SIMD";
 
     const auto grid = std::make_unique<IterGrid>();
     const double warmUp = timeOneComputation(*grid, result);

@@ -1,6 +1,7 @@
 #include "mandel_window.h"
 
 #include "benchmark_figures.h"
+#include "grid_checksum.h"
 #include "mandel11.h"
 #include "picture_box.h"
 #include "platform.h"
@@ -41,9 +42,19 @@ void MANDEL::MenuBenchGo_Click()
     // With 0 ms measured there is no rate to show: mflopsText gives "-".
     MflopsText = mflopsText(CalcSeconds);
 
-    setStatus(QStringLiteral("計算時間は") + QString::fromStdString(secondsText(CalcSeconds)) +
-                  QStringLiteral("秒"),
-              QColor(0, 0, 0));
+    // The figures mean something only if the counts are right: the grid is
+    // checked against the reference's checksum, after the closing tick
+    // reading so the check is not timed.
+    BenchInvalid = !benchmarkGridValid(IterMap);
+    if (BenchInvalid) {
+        MflopsText = kInvalidFigure;
+        setStatus(QStringLiteral("計算結果が正しくないため、ベンチマークの結果は無効です"),
+                  QColor(255, 0, 0));
+    } else {
+        setStatus(QStringLiteral("計算時間は") + QString::fromStdString(secondsText(CalcSeconds)) +
+                      QStringLiteral("秒"),
+                  QColor(0, 0, 0));
+    }
 
     DrawMandel();
 

@@ -55,6 +55,8 @@ double medianSeconds(std::vector<double> seconds);
 // within one tick) has no rate and no ratio: the time still shows as "0."
 // and the two others as kNoFigure, instead of dividing by zero.
 inline constexpr const char* kNoFigure = "-";
+// What stands in every figure's place when the benchmark computed wrong counts.
+inline constexpr const char* kInvalidFigure = "無効";
 std::string secondsText(float seconds);  // "##0.###"
 std::string mflopsText(float seconds);   // "###0" of mflopsFigure
 std::string ratioText(float seconds);    // "##0.00" of referenceRatio

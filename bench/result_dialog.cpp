@@ -2,6 +2,7 @@
 
 #include "benchmark_figures.h"
 #include "escape_time.h"
+#include "instruction_set_name.h"
 #include "mandel11.h"
 
 #include <QLabel>
@@ -39,11 +40,13 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const 
     return label;
 }
 
-// "MFLOPS" and how this build computes: instruction set and threads.
+// "MFLOPS" and how this build computes: the instruction set by the name
+// users know ("AVX-512", not the vector library's "AVX3") and the threads.
 QString rateUnit()
 {
+    const std::string name = engineInstructionSetName();
     return QStringLiteral("MFLOPS (%1, %2 スレッド)")
-        .arg(QString::fromStdString(engineInstructionSet()))
+        .arg(name.empty() ? QStringLiteral("SIMD なし") : QString::fromStdString(name))
         .arg(engineThreads());
 }
 
@@ -88,6 +91,17 @@ ResultDialog::ResultDialog(QWidget* parent) : QDialog(parent)
 
 void ResultDialog::Form_Load()
 {
+    if (BenchInvalid) {
+        // Wrong counts: every figure says so, in red, instead of a number.
+        const QString invalid = QString::fromUtf8(kInvalidFigure);
+        for (QLabel* figure : {LabelTime, LabelFLOPS, LabelGW2k}) {
+            figure->setText(invalid);
+            QPalette red = figure->palette();
+            red.setColor(QPalette::WindowText, QColor(255, 0, 0));
+            figure->setPalette(red);
+        }
+        return;
+    }
     LabelTime->setText(QString::fromStdString(secondsText(CalcSeconds)));
     LabelFLOPS->setText(QString::fromStdString(MflopsText));
     LabelGW2k->setText(QString::fromStdString(ratioText(CalcSeconds)));

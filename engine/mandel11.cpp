@@ -22,6 +22,7 @@ float DragEndX = 0.0F;
 float DragEndY = 0.0F;
 float CalcSeconds = 0.0F;
 std::string MflopsText;
+bool BenchInvalid = false;
 
 namespace {
 PictureSurface* g_picture = nullptr;
@@ -43,6 +44,7 @@ void resetEngineState()
     DragStartX = DragStartY = DragEndX = DragEndY = 0.0F;
     CalcSeconds = 0.0F;
     MflopsText.clear();
+    BenchInvalid = false;
 }
 
 void CalcMandel()

@@ -36,6 +36,7 @@ extern float DragEndY;
 // Benchmark and timing results.
 extern float CalcSeconds;        // seconds of one computation
 extern std::string MflopsText;   // the benchmark's MFLOPS figure, formatted
+extern bool BenchInvalid;        // the last benchmark computed wrong counts: no figure is valid
 
 // Puts every piece of state back to its value before start-up (all zero,
 // flags false, empty text). Tests call it between cases.

@@ -210,14 +210,15 @@ std::string formatWithDigits(double value, std::string_view pattern, int signifi
     const std::size_t split = pattern.find(';');
     const Section positive = parseSection(pattern.substr(0, split));
     if (value < 0) {
-        // A negative value that rounds to zero is shown as zero, "+0." and
-        // not "-0.", so that every text reads back to the number it shows.
-        bool zero = false;
-        std::string text;
+        // A pattern with a negative section takes it for every negative
+        // value, also one that rounds to zero: -1e-9 under "+0.#;-0.#" is
+        // "-0.". Negative zero is not below zero and takes the first section.
         if (split != std::string_view::npos && split + 1 < pattern.size())
-            text = formatMagnitude(form, parseSection(pattern.substr(split + 1)), &zero);
-        else
-            text = '-' + formatMagnitude(form, positive, &zero);
+            return formatMagnitude(form, parseSection(pattern.substr(split + 1)));
+        // With one section the minus sign goes before the digits, and a
+        // value that rounds to zero shows as zero without it.
+        bool zero = false;
+        std::string text = '-' + formatMagnitude(form, positive, &zero);
         if (!zero)
             return text;
     }

@@ -26,7 +26,9 @@
 // - A field longer than kMaxFieldBytes, counted from the end of the previous
 //   field with skipped blanks and line breaks included, is unreadable
 //   (Broken). No palette needs that much room, and it keeps a huge file
-//   without line breaks from being read in full.
+//   without line breaks from being read in full. A first field that long is
+//   far longer than the header, so the file is not a palette (NotPalette):
+//   a picture renamed .qpl has its first line break thousands of bytes in.
 // - Only a regular file (or a link to one) is opened. A folder, a named pipe,
 //   a device or a socket gives OpenFailed: opening a pipe would wait for a
 //   writer for ever, and a device such as /dev/zero never ends.
@@ -119,7 +121,8 @@ bool isLineBreak(int c) { return c == '\r' || c == '\n'; }
 enum class FieldStatus {
     Read,       // a field ended by a comma, a line break or the end of the file
     NoField,    // the file ended before the field had a character
-    Unreadable  // too long, an unclosed quote, or a read error
+    TooLong,    // no end within kMaxFieldBytes
+    Unreadable  // an unclosed quote, or a read error
 };
 
 struct Field {
@@ -143,7 +146,7 @@ FieldStatus readField(ByteStream& in, bool lineBreaksAreBlanks, Field& field)
     while (isBlank(c) || (lineBreaksAreBlanks && isLineBreak(c))) {
         next();
         if (used > kMaxFieldBytes)
-            return FieldStatus::Unreadable;
+            return FieldStatus::TooLong;
         c = in.peek();
     }
     if (c == kEnd)
@@ -152,20 +155,22 @@ FieldStatus readField(ByteStream& in, bool lineBreaksAreBlanks, Field& field)
     if (c == '"') {
         next();
         for (c = next(); c != '"'; c = next()) {
-            if (c == kEnd || isLineBreak(c) || used > kMaxFieldBytes)
+            if (used > kMaxFieldBytes)
+                return FieldStatus::TooLong;
+            if (c == kEnd || isLineBreak(c))
                 return FieldStatus::Unreadable;
             field.text.push_back(static_cast<char>(c));
         }
         for (c = next(); isBlank(c); c = next()) {
             if (used > kMaxFieldBytes)
-                return FieldStatus::Unreadable;
+                return FieldStatus::TooLong;
         }
         if (c != ',' && !isLineBreak(c) && c != kEnd)
             field.clean = false;  // whatever follows is never needed
     } else {
         for (c = next(); c != ',' && !isLineBreak(c) && c != kEnd; c = next()) {
             if (used > kMaxFieldBytes)
-                return FieldStatus::Unreadable;
+                return FieldStatus::TooLong;
             field.text.push_back(static_cast<char>(c));
         }
         while (!field.text.empty() && isBlank(field.text.back()))
@@ -238,8 +243,15 @@ PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
     in.skipPrefix("\xEF\xBB\xBF");
 
     Field field;
-    if (readField(in, false, field) != FieldStatus::Read)
+    switch (readField(in, false, field)) {
+    case FieldStatus::Read:
+        break;
+    case FieldStatus::TooLong:
+        return PaletteReadResult::NotPalette;
+    case FieldStatus::NoField:
+    case FieldStatus::Unreadable:
         return PaletteReadResult::Broken;
+    }
     if (!field.clean || field.text != kHeader)
         return PaletteReadResult::NotPalette;
 

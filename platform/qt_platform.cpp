@@ -44,6 +44,9 @@ void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
     const QFileInfo proposed(request.proposedPath);
     dialog.setDirectory(proposed.absolutePath());
     dialog.selectFile(proposed.fileName());
+    // A file type shows as its description alone, "Quilfen Palette File(.qpl)",
+    // and lists the files of its pattern; Qt would add " (*.qpl)" to the name.
+    dialog.setOption(QFileDialog::HideNameFilterDetails, true);
     const QStringList filters = toNameFilters(request.filter);
     if (!filters.isEmpty()) {
         dialog.setNameFilters(filters);

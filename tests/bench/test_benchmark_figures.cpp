@@ -1,6 +1,7 @@
 // The benchmark's arithmetic: tick differences, seconds, rate and ratio texts.
 
 #include "benchmark_figures.h"
+#include "instruction_set_name.h"
 
 #include <QTest>
 
@@ -121,6 +122,30 @@ private slots:
     {
         QCOMPARE(referenceRatio(1.2983), 1.0);
         QCOMPARE(referenceRatio(2.0 * 1.2983), 0.5);
+    }
+
+    void instructionSetsByTheNamesUsersKnow_data()
+    {
+        QTest::addColumn<QString>("target");
+        QTest::addColumn<QString>("name");  // empty: no vector instructions
+        QTest::newRow("AVX3 is AVX-512") << "AVX3" << "AVX-512";
+        QTest::newRow("AVX3_DL is AVX-512 too") << "AVX3_DL" << "AVX-512";
+        QTest::newRow("AVX2") << "AVX2" << "AVX2";
+        QTest::newRow("SSE4") << "SSE4" << "SSE4";
+        QTest::newRow("SSSE3") << "SSSE3" << "SSSE3";
+        QTest::newRow("NEON") << "NEON" << "NEON";
+        QTest::newRow("SVE of 256 bits") << "SVE_256" << "SVE";
+        QTest::newRow("SVE2 of 128 bits") << "SVE2_128" << "SVE2";
+        QTest::newRow("POWER8") << "PPC8" << "VSX";
+        QTest::newRow("emulated vectors") << "EMU128" << "";
+        QTest::newRow("scalar") << "SCALAR" << "";
+        QTest::newRow("a name not known here stays") << "NEWISA" << "NEWISA";
+    }
+    void instructionSetsByTheNamesUsersKnow()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, name);
+        QCOMPARE(QString::fromStdString(instructionSetName(target.toStdString())), name);
     }
 };
 

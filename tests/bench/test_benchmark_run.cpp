@@ -234,6 +234,63 @@ private slots:
         QCOMPARE(m_fx.window->Label1->text(), QStringLiteral("計算時間は5.秒"));
     }
 
+    // The grid is checked after the closing tick reading: a count spoilt at
+    // that reading, after the four computations, makes every figure invalid;
+    // one spoilt at the start time is overwritten by the computations.
+    void wrongCountsMakeTheFiguresInvalid_data()
+    {
+        QTest::addColumn<int>("spoiltAt");  // tick reading after which one count changes
+        QTest::addColumn<bool>("invalid");
+        QTest::newRow("after the timed runs") << 2 << true;
+        QTest::newRow("before the timed runs") << 1 << false;
+    }
+    void wrongCountsMakeTheFiguresInvalid()
+    {
+        QFETCH(int, spoiltAt);
+        QFETCH(bool, invalid);
+        const auto first = oneRun(10000U, 4936U);
+        const auto second = oneRun(50000U, 4936U);
+        m_ticks = first;
+        m_ticks.insert(m_ticks.end(), second.begin(), second.end());
+        m_fx.desktop->onTick = [this, spoiltAt, reading = m_fx.desktop->onTick] {
+            const std::size_t k = m_atTicks.size();
+            const std::uint32_t now = reading();
+            if (k == static_cast<std::size_t>(spoiltAt))
+                ++IterMap[123][45];
+            return now;
+        };
+        runBenchmark();
+
+        const QString invalidText = QStringLiteral("無効");
+        QCOMPARE(m_dialogs.size(), std::size_t{1});
+        QCOMPARE(BenchInvalid, invalid);
+        if (invalid) {
+            QCOMPARE(m_dialogs[0].time, invalidText);
+            QCOMPARE(m_dialogs[0].flops, invalidText);
+            QCOMPARE(m_dialogs[0].ratio, invalidText);
+            QCOMPARE(QString::fromStdString(MflopsText), invalidText);
+            QCOMPARE(m_dialogs[0].window.status,
+                     QStringLiteral("計算結果が正しくないため、ベンチマークの結果は無効です"));
+            QCOMPARE(m_dialogs[0].window.colour, kRed);
+        } else {
+            QCOMPARE(m_dialogs[0].time, QStringLiteral("1.234"));
+            QCOMPARE(m_dialogs[0].flops, QStringLiteral("259"));
+            QCOMPARE(m_dialogs[0].ratio, QStringLiteral("1.05"));
+            QCOMPARE(m_dialogs[0].window.status, QStringLiteral("計算時間は1.234秒"));
+            QCOMPARE(m_dialogs[0].window.colour, kBlack);
+        }
+        // The picture is drawn either way; the status keeps its text.
+        QVERIFY(m_dialogs[0].window.drawDone);
+        QCOMPARE(m_fx.window->Label1->text(), m_dialogs[0].window.status);
+
+        // A following run with the right counts is valid again.
+        runBenchmark();
+        QCOMPARE(m_dialogs.size(), std::size_t{2});
+        QVERIFY(!BenchInvalid);
+        QCOMPARE(m_dialogs[1].flops, QStringLiteral("259"));
+        QCOMPARE(m_fx.window->Label1->text(), QStringLiteral("計算時間は1.234秒"));
+    }
+
     void benchmarkConditionsStayCurrent()
     {
         CalcCond = {0.25, -0.5, 1.5};

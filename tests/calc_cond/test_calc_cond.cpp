@@ -127,6 +127,29 @@ private slots:
         QCOMPARE(MaxIter, 500);
     }
 
+    // "設定して実行" shows its focus mark as soon as the dialog opens, the
+    // same mark the keyboard gives it, not only after a key is pressed.
+    void focusMarkShowsAtOpening()
+    {
+        openDialog([&](MDCalcCond& d) {
+            QVERIFY(showActive(d));
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(d.CmdSet));
+            const QImage opening = d.CmdSet->grab().toImage();
+
+            d.Text4->setFocus(Qt::OtherFocusReason);
+            QVERIFY(!d.CmdSet->hasFocus());
+            const QImage unfocused = d.CmdSet->grab().toImage();
+
+            QTest::keyClick(d.Text4, Qt::Key_Backtab);
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(d.CmdSet));
+            const QImage tabbed = d.CmdSet->grab().toImage();
+
+            QVERIFY(opening != unfocused);
+            QCOMPARE(opening, tabbed);
+            d.CmdCancel_Click();
+        });
+    }
+
     void layout()
     {
         openDialog([&](MDCalcCond& d) {

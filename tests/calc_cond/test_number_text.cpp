@@ -56,9 +56,16 @@ private slots:
         QTest::newRow("A 0.8") << kFormA << 0.8 << "+0.8";
         QTest::newRow("A -1.75 integer part") << kFormA << -1.75 << "-1.75";
         QTest::newRow("A 123.456") << kFormA << 123.456 << "+123.456";
-        QTest::newRow("A negative rounding to zero") << kFormA << -1.5e-10 << "+0.";
+        // A negative value takes the negative section, even when it rounds to zero.
+        QTest::newRow("A -1e-9 rounding to zero") << kFormA << -1e-9 << "-0.";
+        QTest::newRow("A negative rounding to zero") << kFormA << -1.5e-10 << "-0.";
+        QTest::newRow("A negative denormal") << kFormA << -4.9406564584124654e-324 << "-0.";
+        QTest::newRow("B -4e-8 rounding to zero") << kFormB << -4e-8 << "-0.";
+        QTest::newRow("B -5e-8 rounding away from zero") << kFormB << -5e-8 << "-0.0000001";
         QTest::newRow("###0 negative rounding to zero") << "###0" << -0.4 << "0";
         QTest::newRow("A negative zero") << kFormA << -0.0 << "+0.";
+        QTest::newRow("B negative zero") << kFormB << -0.0 << "+0.";
+        QTest::newRow("C negative zero") << kFormC << -0.0 << "+0.e0";
         QTest::newRow("A tie 5e-9 goes up") << kFormA << 5e-9 << "+0.00000001";
         QTest::newRow("A 1.5e-8: binary below the tie, decimal form on it") << kFormA << 1.5e-8
                                                                               << "+0.00000002";
@@ -288,7 +295,9 @@ private slots:
             const double value = mantissa * std::pow(10.0, exponent);
             const std::string text = quilfen::formatNumber(value, p);
             const double read = quilfen::numberOfText(text);
-            QCOMPARE(quilfen::formatNumber(read, p), text);
+            // A negative value shown as "-0." reads back as negative zero,
+            // which is not below zero and shows as "+0.".
+            QCOMPARE(quilfen::formatNumber(read, p), text == "-0." ? std::string("+0.") : text);
             double unit = std::pow(10.0, -decimals);
             if (scientific && value != 0.0)
                 unit *= std::pow(10.0, std::floor(std::log10(std::fabs(read == 0.0 ? value : read))));

@@ -3,11 +3,17 @@
 
 #include "picture_box.h"
 #include "program_texts.h"
+#include "qt_platform.h"
 #include "test_files.h"
 #include "window_fixture.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QFileDialog>
 #include <QLabel>
+#include <QListView>
+#include <QTimer>
 
 #include <stdexcept>
 
@@ -64,6 +70,49 @@ int pixelsOfColour(const QImage& image, Rgb colour)
     return count;
 }
 
+// The desktop's own dialogs, with the program's folder a test folder.
+class FolderDesktop : public QtPlatform {
+public:
+    explicit FolderDesktop(QString folder) : m_folder(std::move(folder)) {}
+    QString programDirectory() override { return m_folder; }
+
+private:
+    QString m_folder;
+};
+
+// What the file dialog shows: its file types and the names it lists.
+struct DialogView {
+    QStringList fileTypes;
+    QStringList listed;
+};
+
+// Reads what the open dialog shows once it lists `awaited`, then cancels it.
+void readOpenDialogThenCancel(DialogView& view, const QString& awaited)
+{
+    QTimer::singleShot(0, [&view, awaited] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog)
+            return;
+        auto* types = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+        auto* list = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        auto names = [list] {
+            QStringList result;
+            const QModelIndex root = list->rootIndex();
+            for (int row = 0; row < list->model()->rowCount(root); ++row)
+                result << list->model()->index(row, 0, root).data().toString();
+            return result;
+        };
+        if (types && list) {
+            for (int k = 0; k < types->count(); ++k)
+                view.fileTypes << types->itemText(k);
+            if (!QTest::qWaitFor([&] { return names().contains(awaited); }))
+                qWarning("the dialog never listed %s", qPrintable(awaited));
+            view.listed = names();
+        }
+        dialog->reject();
+    });
+}
+
 }  // namespace
 
 class TestLoadPaletteCommand : public QObject {
@@ -113,6 +162,73 @@ private slots:
             QCOMPARE(request.flags, 4u);
         }
         QVERIFY(m_fx.desktop->messages.empty());
+    }
+
+    // Qt's own dialog: the file type shown as its description alone,
+    // listing only palette files.
+    void desktopDialogShowsTheFileTypeAndListsPalettes()
+    {
+        QVERIFY(writeFile(m_fx.path(QStringLiteral("fire.qpl")), newColourFile(1025)));
+        QVERIFY(writeFile(m_fx.path(QStringLiteral("notes.txt")), "text"));
+        FolderDesktop desktop(m_fx.folder->path());
+        setPlatform(&desktop);
+        DialogView view;
+        readOpenDialogThenCancel(view, QStringLiteral("fire.qpl"));
+        m_fx.window->MenuEditPal_Click();
+        setPlatform(m_fx.desktop.get());
+
+        QCOMPARE(view.fileTypes, QStringList{QStringLiteral("Quilfen Palette File(.qpl)")});
+        QCOMPARE(view.listed, QStringList{QStringLiteral("fire.qpl")});
+    }
+
+    // Pressing the open button on the proposal "Default.qpl": on a file
+    // system that tells letter cases apart, the file of that name in another
+    // case is read when there is no "Default.qpl" itself.
+    void proposalOfAnotherCase_data()
+    {
+        QTest::addColumn<QStringList>("files");  // each with its own colours
+        QTest::addColumn<QString>("chosen");     // as the dialog returns it
+        QTest::addColumn<QString>("read");       // whose colours are loaded; empty: none
+
+        const QString proposal = QStringLiteral("Default.qpl");
+        QTest::newRow("only the start-up file")
+            << QStringList{"default.qpl"} << proposal << "default.qpl";
+        QTest::newRow("Default.qpl itself is there")
+            << QStringList{"default.qpl", "Default.qpl"} << proposal << "Default.qpl";
+        QTest::newRow("only one in capitals") << QStringList{"DEFAULT.QPL"} << proposal << "DEFAULT.QPL";
+        QTest::newRow("the start-up file among several")
+            << QStringList{"DEFAULT.QPL", "default.qpl"} << proposal << "default.qpl";
+        QTest::newRow("several, none the start-up file")
+            << QStringList{"DEFAULT.QPL", "DeFault.qpl"} << proposal << "";
+        QTest::newRow("no such file in any case") << QStringList{"fire.qpl"} << proposal << "";
+        QTest::newRow("a typed name other than the proposal")
+            << QStringList{"default.qpl"} << "DEFAULT.QPL" << "";
+        QTest::newRow("the name of the proposal in another folder")
+            << QStringList{"sub/default.qpl"} << "sub/Default.qpl" << "";
+    }
+    void proposalOfAnotherCase()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, chosen);
+        QFETCH(QString, read);
+        QVERIFY(QDir(m_fx.folder->path()).mkdir(QStringLiteral("sub")));
+        for (int k = 0; k < files.size(); ++k) {
+            const int red = 100 + k;
+            QVERIFY(writeFile(m_fx.path(files[k]),
+                              paletteText(1025, [red](int) { return std::array<int, 3>{red, 1, 2}; })));
+        }
+        fillTable(kOldColour);
+        m_fx.desktop->openAnswers = {m_fx.path(chosen)};
+        m_fx.window->MenuEditPal_Click();
+
+        if (read.isEmpty()) {
+            QVERIFY(m_fx.desktop->messages.empty());
+            QCOMPARE(entriesWithColour(kOldColour), 1025);
+            return;
+        }
+        const Rgb colour{100 + int(files.indexOf(read)), 1, 2};
+        QCOMPARE(entriesWithColour(colour), 1025);
+        m_fx.verifyOneMessage(kLoaded, QStringLiteral("完了"), MsgIcon::Information);
     }
 
     void cancelOrEmptyNameEndsSilently_data()

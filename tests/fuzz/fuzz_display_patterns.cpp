@@ -99,8 +99,13 @@ void checkText(const Pattern& p, double value, int significant, const std::strin
         fail("shape", p.text, value, text, 0);
 
     const double read = quilfen::numberOfText(text);
-    // A minus sign only for a value that does not show as zero.
-    if ((text.front() == '-') != (read < 0) || (read != 0 && (read < 0) != (value < 0)))
+    // A pattern with a negative section takes it for every value below zero,
+    // one that rounds to zero included; with one section a minus sign only
+    // for a value that does not show as zero.
+    const bool twoSections = std::strchr(p.text, ';') != nullptr;
+    const bool minus = text.front() == '-';
+    if (twoSections ? minus != (value < 0)
+                    : minus != (read < 0) || (read != 0 && (read < 0) != (value < 0)))
         fail("sign", p.text, value, text, read);
 
     long double tolerance = 0;
@@ -117,8 +122,11 @@ void checkText(const Pattern& p, double value, int significant, const std::strin
         fail("read back outside the rounding", p.text, value, text, read);
 
     // Up to 15 digits survive the trip through a double (not in the
-    // denormal range, where fewer bits are left).
-    if (again && (read == 0 || std::fabs(read) >= DBL_MIN) && format(read, p.text) != text)
+    // denormal range, where fewer bits are left). A "-0." reads back as
+    // negative zero, which is not below zero and so shows as "+0.".
+    const bool negativeShownAsZero = minus && read == 0;
+    if (again && !negativeShownAsZero && (read == 0 || std::fabs(read) >= DBL_MIN) &&
+        format(read, p.text) != text)
         fail("formatting the read-back value differs", p.text, value, text, read);
 }
 

@@ -412,7 +412,8 @@ private slots:
             << utf16(rampPaletteText(), QStringConverter::Utf16BE, true) << "file" << Expect::NotPalette;
         QTest::newRow("UTF-16 LE without byte-order mark")
             << utf16(rampPaletteText(), QStringConverter::Utf16LE, false) << "file" << Expect::NotPalette;
-        QTest::newRow("a gigabyte with no line break") << QByteArray() << "sparse" << Expect::Broken;
+        // Its first line is longer than any header: not a palette.
+        QTest::newRow("a gigabyte with no line break") << QByteArray() << "sparse" << Expect::NotPalette;
         QTest::newRow("the header, then a gigabyte with no line break") << header << "sparse" << Expect::Broken;
         QTest::newRow("a named pipe that nobody writes") << QByteArray() << "pipe" << Expect::Silent;
         QTest::newRow("a folder named like a palette") << QByteArray() << "folder" << Expect::Silent;

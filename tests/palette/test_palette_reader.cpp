@@ -267,9 +267,6 @@ private slots:
             << layout(tokensWith(20, QByteArray(5000, '\n') + "1")) << 20;
         QTest::newRow("unclosed quote running over the field limit")
             << layout(patternTokens(3)) + "\"" + QByteArray(10000, '7') << 3;
-        QTest::newRow("first line longer than any field may be") << QByteArray(100000, 'x') << 0;
-        QTest::newRow("header followed by a long run of blanks")
-            << layout(patternTokens(), "Quilfen Palette Table File" + QByteArray(5000, ' ')) << 0;
         QTest::newRow("unclosed quote around the header")
             << layout(patternTokens(), "\"Quilfen Palette Table File") << 0;
     }
@@ -309,6 +306,19 @@ private slots:
         QTest::newRow("a number") << QByteArray("0,0,0");
         QTest::newRow("NUL in the header") << QByteArray("Quilfen Palette\0Table File", 26);
         QTest::newRow("bitmap file signature") << QByteArray("BM\x36\x10\x0e\x00");
+        // A first line longer than any field may be is no header either.
+        QTest::newRow("first line longer than any field may be") << QByteArray(100000, 'x');
+        QTest::newRow("header followed by a long run of blanks")
+            << QByteArray("Quilfen Palette Table File") + QByteArray(5000, ' ');
+        QTest::newRow("quoted first field longer than any field may be")
+            << "\"" + QByteArray(5000, 'x') + "\"";
+        QByteArray picture("BM");
+        for (int k = 0; picture.size() < 20000; ++k) {
+            const char byte = static_cast<char>(k % 256);
+            if (byte != '\r' && byte != '\n' && byte != ',')
+                picture.append(byte);
+        }
+        QTest::newRow("a picture whose first line break is 20 KB in") << picture;
     }
 
     void notPalette()
@@ -375,7 +385,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("start");
         QTest::addColumn<quilfen::PaletteReadResult>("expected");
-        QTest::newRow("a gigabyte of NUL bytes, no line break") << QByteArray() << PaletteReadResult::Broken;
+        QTest::newRow("a gigabyte of NUL bytes, no line break") << QByteArray() << PaletteReadResult::NotPalette;
         QTest::newRow("header line, then a gigabyte without a line break")
             << QByteArray("Quilfen Palette Table File\r\n") << PaletteReadResult::Broken;
         QTest::newRow("a good table followed by a gigabyte") << canonical() << PaletteReadResult::Loaded;

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 
 #include <cstdint>
 
@@ -310,6 +311,15 @@ void MDCalcCond::done(int result)
         return;
     m_loaded = false;
     QDialog::done(result);
+}
+
+void MDCalcCond::showEvent(QShowEvent* event)
+{
+    // The button holding the focus shows its focus frame from the start,
+    // as the focused button of a dialog does on Windows. Qt's styles draw
+    // the frame only once the keyboard has moved the focus in this window.
+    setAttribute(Qt::WA_KeyboardFocusChange);
+    QDialog::showEvent(event);
 }
 
 void MDCalcCond::closeEvent(QCloseEvent* event)
