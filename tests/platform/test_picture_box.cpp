@@ -78,6 +78,8 @@ private slots:
         QTest::newRow("bottom-left point row 400") << 0.0 << 0.0 << QPoint(0, 400);
         QTest::newRow("right edge column 400") << 400.0 << 200.0 << QPoint(400, 200);
         QTest::newRow("middle") << 123.0 << 321.0 << QPoint(123, 79);
+        QTest::newRow("half a unit rounds up") << 10.5 << 300.5 << QPoint(11, 100);
+        QTest::newRow("far beyond the edge is pulled in") << -5e6 << 400.0 << QPoint(-1000000, 0);
     }
     void userScaleMapsCornersOfTheDrawingArea()
     {
