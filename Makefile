@@ -53,8 +53,11 @@ check-arm:
 	@tools/install-deps.sh --arm
 	tools/check-arm.sh
 
+# The engines side by side, then DrawMandel on the real picture box offscreen
+# and, where Xvfb is installed, on a private X display.
 bench: build
 	$(BUILD_DIR)/bin/quilfen-engine-bench
+	tools/draw-bench.sh $(BUILD_DIR)/bin/quilfen-draw-bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) build-fuzz build-arm

@@ -38,7 +38,8 @@ public:
     // with corners (x1, y1) and (x2, y2).
     virtual void Line(double x1, double y1, double x2, double y2, Colour colour, bool box) = 0;
     virtual void setDrawMode(DrawMode mode) = 0;
-    // Shows the image on screen at once, without processing other events.
+    // Shows on screen at once what was drawn since the last Refresh, without
+    // processing other events.
     virtual void Refresh() = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,23 @@ int toPixelCoordinate(double v)
     if (std::isnan(v))
         return 0;
     return static_cast<int>(std::floor(std::clamp(v, -kPixelBound, kPixelBound) + 0.5));
+}
+
+// One axis of a user scale running from `from` to `to` over `pixels` pixels:
+// the pixel of v is (v − from) × pixels / (to − from), rounded.
+int toPixelOnAxis(double v, double from, double to, int pixels)
+{
+    const double offset = v - from;
+    const double span = to - from;
+    // One user unit per pixel and a whole offset (DrawMandel's grid on its
+    // picture): the product and the quotient are exact, so the pixel is the
+    // offset itself and the two divisions per point can be skipped.
+    if (pixels > 0 && std::abs(span) == pixels && std::abs(offset) <= kPixelBound) {
+        const int whole = static_cast<int>(offset);
+        if (whole == offset)
+            return span > 0 ? whole : -whole;
+    }
+    return toPixelCoordinate(offset * pixels / span);
 }
 
 int buttonBits(Qt::MouseButtons buttons)
@@ -53,16 +71,37 @@ QRgb toQRgb(Colour c)
                 static_cast<int>((c >> 16) & 0xFF));
 }
 
+// The pixels from a to b, both included, whichever way round they are given.
+QRect spanning(QPoint a, QPoint b)
+{
+    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
+}
+
+// The one-pixel outline of the rectangle with corners a and b: its four sides
+// as rectangles (fewer when it is one pixel wide or high), clipped to bounds.
+QRegion outlineRegion(QPoint a, QPoint b, const QRect& bounds)
+{
+    const QRect box = spanning(a, b);
+    QRegion outline;
+    outline += QRect(box.left(), box.top(), box.width(), 1);
+    outline += QRect(box.left(), box.bottom(), box.width(), 1);
+    outline += QRect(box.left(), box.top(), 1, box.height());
+    outline += QRect(box.right(), box.top(), 1, box.height());
+    return outline & bounds;
+}
+
 // Sets (or in XOR mode inverts) every pixel of the rectangle's one-pixel
 // outline exactly once, corners included, clipped to the image. QPainter's
 // cosmetic drawRect drops a corner pixel when the rectangle is clipped or one
 // pixel wide, which leaves gaps in a rubber band that follows the pointer.
 void drawOutline(QImage& image, QPoint a, QPoint b, QRgb colour, bool xorMode)
 {
-    const int left = std::min(a.x(), b.x());
-    const int right = std::max(a.x(), b.x());
-    const int top = std::min(a.y(), b.y());
-    const int bottom = std::max(a.y(), b.y());
+    const QRect box = spanning(a, b);
+    const int left = box.left();
+    const int right = box.right();
+    const int top = box.top();
+    const int bottom = box.bottom();
     auto plot = [&](int x, int y) {
         auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
         row[x] = xorMode ? 0xFF000000U | ((row[x] ^ colour) & 0x00FFFFFFU) : colour;
@@ -92,7 +131,7 @@ void drawOutline(QImage& image, QPoint a, QPoint b, QRgb colour, bool xorMode)
 PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_image = QImage(1, 1, QImage::Format_RGB32);
+    m_image = QImage(m_imageSize, QImage::Format_RGB32);
     m_image.fill(backgroundColour());
 }
 
@@ -118,7 +157,7 @@ void PictureBox::resizeEvent(QResizeEvent* event)
 void PictureBox::syncImageSize()
 {
     const QSize size = this->size().expandedTo(QSize(1, 1));
-    if (size == m_image.size())
+    if (size == m_imageSize)
         return;
     QImage resized(size, QImage::Format_RGB32);
     resized.fill(backgroundColour());
@@ -126,12 +165,20 @@ void PictureBox::syncImageSize()
     painter.drawImage(0, 0, m_image);
     painter.end();
     m_image = resized;
+    m_imageSize = size;
+    m_dirty = m_image.rect();
+}
+
+void PictureBox::markDirty(const QRect& changed)
+{
+    m_dirty |= changed & m_image.rect();
 }
 
 void PictureBox::Cls()
 {
     syncImageSize();
     m_image.fill(backgroundColour());
+    m_dirty = m_image.rect();
     update();
 }
 
@@ -148,9 +195,7 @@ QPoint PictureBox::toPixel(double x, double y) const
 {
     if (!m_userScale)
         return {toPixelCoordinate(x), toPixelCoordinate(y)};
-    const double px = (x - m_x1) * width() / (m_x2 - m_x1);
-    const double py = (y - m_y1) * height() / (m_y2 - m_y1);
-    return {toPixelCoordinate(px), toPixelCoordinate(py)};
+    return {toPixelOnAxis(x, m_x1, m_x2, width()), toPixelOnAxis(y, m_y1, m_y2, height())};
 }
 
 QPointF PictureBox::toUser(QPointF pixel) const
@@ -160,17 +205,32 @@ QPointF PictureBox::toUser(QPointF pixel) const
     return {m_x1 + pixel.x() * (m_x2 - m_x1) / width(), m_y1 + pixel.y() * (m_y2 - m_y1) / height()};
 }
 
+// Called once per point of a drawing, so it avoids what costs: the image's
+// size is kept at hand, and the changed area grows by plain comparisons.
 void PictureBox::PSet(double x, double y, Colour colour)
 {
-    syncImageSize();
+    if (size() != m_imageSize)
+        syncImageSize();
     const QPoint p = toPixel(x, y);
-    if (p.x() < 0 || p.y() < 0 || p.x() >= m_image.width() || p.y() >= m_image.height())
+    if (p.x() < 0 || p.y() < 0 || p.x() >= m_imageSize.width() || p.y() >= m_imageSize.height())
         return;
     auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(p.y()));
     if (m_drawMode == DrawMode::XorPen)
         row[p.x()] = 0xFF000000U | ((row[p.x()] ^ toQRgb(colour)) & 0x00FFFFFFU);
     else
         row[p.x()] = toQRgb(colour);
+    if (m_dirty.isEmpty()) {
+        m_dirty = QRect(p, p);
+        return;
+    }
+    if (p.x() < m_dirty.left())
+        m_dirty.setLeft(p.x());
+    else if (p.x() > m_dirty.right())
+        m_dirty.setRight(p.x());
+    if (p.y() < m_dirty.top())
+        m_dirty.setTop(p.y());
+    else if (p.y() > m_dirty.bottom())
+        m_dirty.setBottom(p.y());
 }
 
 void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour, bool box)
@@ -180,7 +240,10 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
     const QPoint b = toPixel(x2, y2);
     if (box) {
         drawOutline(m_image, a, b, toQRgb(colour), m_drawMode == DrawMode::XorPen);
-        update();
+        markDirty(spanning(a, b));
+        // A rubber band that follows the pointer repaints its four sides, not
+        // the whole picture inside them.
+        update(repaintArea(outlineRegion(a, b, m_image.rect())));
         return;
     }
     QPainter painter(&m_image);
@@ -194,7 +257,9 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
     painter.setBrush(Qt::NoBrush);
     painter.drawLine(a, b);
     painter.end();
-    update();
+    const QRect changed = spanning(a, b) & m_image.rect();
+    markDirty(changed);
+    update(repaintArea(changed));
 }
 
 void PictureBox::setDrawMode(DrawMode mode)
@@ -202,9 +267,25 @@ void PictureBox::setDrawMode(DrawMode mode)
     m_drawMode = mode;
 }
 
+// Repaints at once the part changed since the last Refresh. Repainting the
+// whole picture after each of DrawMandel's 401 columns sent the X server
+// 256 MB per drawing.
 void PictureBox::Refresh()
 {
-    repaint();
+    const QRect changed = m_dirty;
+    m_dirty = QRect();
+    if (!changed.isEmpty())
+        repaint(repaintArea(changed));
+}
+
+// Under a fractional scale factor Qt's scaled drawing rounds the image pixel
+// that a screen pixel shows differently depending on where the painted area
+// starts, so a partial repaint could show a neighbouring pixel that a full one
+// does not: there the whole picture is repainted, as a full repaint shows it.
+QRegion PictureBox::repaintArea(const QRegion& changed) const
+{
+    const qreal ratio = devicePixelRatioF();
+    return ratio == std::floor(ratio) ? changed : QRegion(rect());
 }
 
 bool PictureBox::LoadPicture(const QString& path)
@@ -217,6 +298,7 @@ bool PictureBox::LoadPicture(const QString& path)
         QPainter painter(&m_image);
         painter.drawImage(0, 0, picture);
     }
+    m_dirty = m_image.rect();
     update();
     return loaded;
 }

@@ -45,6 +45,10 @@ public:
 
     QColor backgroundColour() const;
 
+    // The part of the image changed since the last Refresh, in pixels
+    // (empty when nothing changed): what the next Refresh repaints.
+    QRect dirtyRect() const { return m_dirty; }
+
 signals:
     // Mouse events in user units. For presses and releases `button` is the
     // one button that changed (1 left, 2 right, 4 middle); for moves it is
@@ -62,8 +66,12 @@ protected:
 
 private:
     void syncImageSize();
+    void markDirty(const QRect& changed);
+    QRegion repaintArea(const QRegion& changed) const;
 
     QImage m_image;
+    QSize m_imageSize{1, 1};  // m_image.size(), at hand for PSet
+    QRect m_dirty;            // pixels changed since the last Refresh
     double m_x1 = 0.0;
     double m_y1 = 0.0;
     double m_x2 = 1.0;

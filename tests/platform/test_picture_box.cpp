@@ -3,12 +3,54 @@
 #include "mandel11.h"
 #include "picture_box.h"
 
+#include <QPaintEvent>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace quilfen;
 
 namespace {
+
+// Collects the region of every paint event the watched widget receives.
+class PaintRecorder : public QObject {
+public:
+    QRegion painted;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted += static_cast<QPaintEvent*>(event)->region();
+        return false;
+    }
+};
+
+// Runs drawing steps such as "pset 10 70, box 10 70 30 60, refresh" on the
+// box; `shown` becomes the image as the last refresh left it.
+void runSteps(PictureBox& box, const QString& steps, const QString& bitmap, QImage& shown)
+{
+    for (const QString& step : steps.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const QStringList w = step.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        auto n = [&w](int k) { return w.at(k).toDouble(); };
+        if (w[0] == QLatin1String("pset"))
+            box.PSet(n(1), n(2), rgb(255, 0, 0));
+        else if (w[0] == QLatin1String("line") || w[0] == QLatin1String("box") || w[0] == QLatin1String("xorbox")) {
+            box.setDrawMode(w[0] == QLatin1String("xorbox") ? DrawMode::XorPen : DrawMode::CopyPen);
+            box.Line(n(1), n(2), n(3), n(4), rgb(255, 255, 255), w[0] != QLatin1String("line"));
+            box.setDrawMode(DrawMode::CopyPen);
+        } else if (w[0] == QLatin1String("cls"))
+            box.Cls();
+        else if (w[0] == QLatin1String("load"))
+            QVERIFY(box.LoadPicture(bitmap));
+        else if (w[0] == QLatin1String("refresh")) {
+            box.Refresh();
+            shown = box.image().copy();
+        }
+        else if (w[0] == QLatin1String("width"))
+            box.setWidth(static_cast<int>(n(1)));
+        else
+            QFAIL(qPrintable(QStringLiteral("unknown step ") + step));
+    }
+}
 
 // A picture with some structure, so that XOR changes are visible everywhere.
 void paintPattern(PictureBox& box)
@@ -36,6 +78,8 @@ private slots:
         QTest::newRow("bottom-left point row 400") << 0.0 << 0.0 << QPoint(0, 400);
         QTest::newRow("right edge column 400") << 400.0 << 200.0 << QPoint(400, 200);
         QTest::newRow("middle") << 123.0 << 321.0 << QPoint(123, 79);
+        QTest::newRow("half a unit rounds up") << 10.5 << 300.5 << QPoint(11, 100);
+        QTest::newRow("far beyond the edge is pulled in") << -5e6 << 400.0 << QPoint(-1000000, 0);
     }
     void userScaleMapsCornersOfTheDrawingArea()
     {
@@ -85,6 +129,125 @@ private slots:
         // The outline and nothing else changed.
         QCOMPARE(box.image().pixel(35, 50), before.pixel(35, 50));
         QCOMPARE(box.image().pixel(35, 20) & 0xFFFFFF, ~before.pixel(35, 20) & 0xFFFFFF);
+    }
+
+    // Which operation grows which area. The user scale has y upwards, as
+    // DrawMandel sets it: (x, y) is pixel (x, 80 - y) of the 100 x 80 box.
+    // `dirty` is what Refresh repaints; `scheduled` what the operations leave
+    // for the event loop to repaint.
+    void dirtyRectangleRules_data()
+    {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QRect>("dirty");
+        QTest::addColumn<QRegion>("scheduled");
+        const QRect all(0, 0, 100, 80);
+        const QRect band(QPoint(10, 10), QPoint(30, 20));
+        QRegion sides;
+        for (const QRect& side : {QRect(10, 10, 21, 1), QRect(10, 20, 21, 1), QRect(10, 10, 1, 11), QRect(30, 10, 1, 11)})
+            sides += side;
+        QTest::newRow("nothing drawn") << "" << QRect() << QRegion();
+        QTest::newRow("pset: its pixel") << "pset 10 70" << QRect(10, 10, 1, 1) << QRegion();
+        QTest::newRow("pset twice: both") << "pset 10 70, pset 30 60" << band << QRegion();
+        QTest::newRow("pset outside: nothing") << "pset -1 70, pset 10 81, pset 100 5" << QRect() << QRegion();
+        QTest::newRow("refresh clears") << "pset 10 70, refresh" << QRect() << QRegion();
+        QTest::newRow("after a refresh: the new pixel") << "pset 10 70, refresh, pset 50 40" << QRect(50, 40, 1, 1) << QRegion();
+        QTest::newRow("line: its extent") << "line 10 70 30 60" << band << QRegion(band);
+        QTest::newRow("line backwards") << "line 30 60 10 70" << band << QRegion(band);
+        QTest::newRow("line beyond the edges") << "line -20 70 200 70" << QRect(0, 10, 100, 1) << QRegion(0, 10, 100, 1);
+        QTest::newRow("box: its extent, four sides shown") << "box 10 70 30 60" << band << sides;
+        QTest::newRow("xor band drawn and erased") << "xorbox 10 70 30 60, xorbox 10 70 30 60" << band << sides;
+        QTest::newRow("box partly outside") << "box -10 90 50 40" << QRect(0, 0, 51, 41)
+                                            << (QRegion(0, 40, 51, 1) + QRegion(50, 0, 1, 41));
+        QTest::newRow("pset and box: both") << "pset 90 5, box 10 70 30 60" << QRect(QPoint(10, 10), QPoint(90, 75)) << sides;
+        QTest::newRow("cls: everything") << "pset 10 70, refresh, cls" << all << QRegion(all);
+        QTest::newRow("loadpicture: everything") << "load" << all << QRegion(all);
+        QTest::newRow("new size: everything") << "width 120, pset 10 70" << QRect(0, 0, 120, 80) << QRegion();
+    }
+    void dirtyRectangleRules()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QRect, dirty);
+        QFETCH(QRegion, scheduled);
+        QTemporaryDir dir;
+        QImage small(5, 3, QImage::Format_RGB32);
+        small.fill(qRgb(1, 2, 3));
+        const QString bitmap = dir.filePath(QStringLiteral("small.bmp"));
+        QVERIFY(small.save(bitmap, "BMP"));
+        PictureBox box;
+        box.resize(100, 80);
+        paintPattern(box);
+        box.Scale(0, 80, 100, 0);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        box.Refresh();
+        QCoreApplication::processEvents();
+        QCOMPARE(box.dirtyRect(), QRect());
+        QImage shown = box.image().copy();
+        PaintRecorder recorder;
+        box.installEventFilter(&recorder);
+
+        runSteps(box, steps, bitmap, shown);
+        QCOMPARE(box.dirtyRect(), dirty);
+        // Every pixel changed since the last refresh lies in the area (a size
+        // change shows the whole picture anyway).
+        if (box.image().size() == shown.size())
+            for (int y = 0; y < shown.height(); ++y)
+                for (int x = 0; x < shown.width(); ++x)
+                    if (box.image().pixel(x, y) != shown.pixel(x, y) && !dirty.contains(x, y))
+                        QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) changed outside").arg(x).arg(y)));
+        recorder.painted = QRegion();
+        QCoreApplication::processEvents();
+        if (!steps.contains(QLatin1String("width")))
+            QCOMPARE(recorder.painted, scheduled);
+        recorder.painted = QRegion();
+        box.Refresh();
+        QCOMPARE(recorder.painted, QRegion(dirty));
+        QCOMPARE(box.dirtyRect(), QRect());
+    }
+
+    // What reaches the screen when each part of a drawing is repainted on its
+    // own is what one repaint of the whole window shows, at any offset of the
+    // box in its window and (run again under QT_SCALE_FACTOR) any scale.
+    void partialRepaintsShowWhatAFullRepaintShows_data()
+    {
+        QTest::addColumn<QPoint>("offset");
+        QTest::addColumn<bool>("byRows");
+        QTest::newRow("columns at the corner") << QPoint(0, 0) << false;
+        QTest::newRow("columns at an odd offset") << QPoint(7, 3) << false;
+        QTest::newRow("rows at an odd offset") << QPoint(5, 11) << true;
+    }
+    void partialRepaintsShowWhatAFullRepaintShows()
+    {
+        QFETCH(QPoint, offset);
+        QFETCH(bool, byRows);
+        QWidget window;
+        window.resize(140, 130);
+        PictureBox box(&window);
+        box.setGeometry(QRect(offset, QSize(121, 111)));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        if (qEnvironmentVariableIsSet("QT_SCALE_FACTOR"))
+            QVERIFY(qAbs(window.devicePixelRatioF() - qEnvironmentVariable("QT_SCALE_FACTOR").toDouble()) < 0.001);
+        box.Scale(0, 110, 120, 0);
+        box.Cls();
+        box.Refresh();
+        for (int a = 0; a <= 120; ++a) {
+            for (int b = 0; b <= 120; ++b) {
+                const int i = byRows ? b : a;
+                const int j = byRows ? a : b;
+                box.PSet(i, j, rgb((i * 7) & 0xFF, (j * 5) & 0xFF, (i ^ j) & 0xFF));
+            }
+            box.Refresh();
+        }
+        QImage screen = window.screen()->grabWindow(window.winId(), 0, 0, window.width(), window.height())
+                            .toImage().convertToFormat(QImage::Format_RGB32);
+        QImage full = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        // Under a scale factor the offscreen platform grabs only the top-left part.
+        QVERIFY(screen.width() >= window.width() && screen.height() >= window.height());
+        full = full.copy(screen.rect());
+        screen.setDevicePixelRatio(1.0);
+        full.setDevicePixelRatio(1.0);
+        QCOMPARE(screen, full);
     }
 
     void persistentImageSurvivesRepaint()
