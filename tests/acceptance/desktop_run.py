@@ -117,12 +117,6 @@ def is_red(rgb):
     return r > 120 and r > g + 60 and r > b + 60
 
 
-def is_reddish(rgb):
-    """Red text, its anti-aliased edges included."""
-    r, g, b = rgb
-    return r > max(g, b) + 8
-
-
 def is_highlight(rgb):
     r, _, b = rgb
     return b > 150 and b > r + 60
@@ -585,9 +579,9 @@ class Run:
                 # server has been told yet or not, the main window must
                 # show again where the dialog was.
                 left = self.differing(over, start.region(*part))
-                seen.append(f"{taken:.2f} s: {left}" + ("" if hidden else " (still mapped)"))
+                seen.append((taken, left, hidden))
                 if left == 0:
-                    log(f"  dialog pixels on the main window, by time after the click: {'; '.join(seen)}")
+                    log(f"  looks at the screen before it was clear of the dialog: {len(seen) - 1}")
                     return taken
             if time.monotonic() > clicked + STEP_SECONDS:
                 raise Failure("the conditions run did not start drawing")
@@ -596,9 +590,13 @@ class Run:
             raise Failure("no look at the screen fell into the one-second pause after 設定して実行 "
                           "(the status line was never seen red)")
         name = self.keep_screenshot("after-pause")
+        unmapped = [look for look in seen if look[2]]
         raise Failure(f"the hidden conditions dialog stayed on the main window through the pause: "
-                      f"pixels of the main window differing from start-up, by time after the click: "
-                      f"{'; '.join(seen)} (the screen after the pause: {name})")
+                      f"in {len(seen)} looks at the screen from {seen[0][0]:.2f} s to "
+                      f"{seen[-1][0]:.2f} s after the click, {min(look[1] for look in seen)} or more "
+                      f"pixels of the main window where it had been still differed from start-up; "
+                      f"the dialog was unmapped in {len(unmapped)} of them "
+                      f"(the screen after the pause: {name})")
 
     # ---- image checks --------------------------------------------------------
 
