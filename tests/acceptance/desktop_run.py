@@ -557,9 +557,10 @@ class Run:
         second is over the screen must show none of the dialog. The screen is
         read straight from the X server, quicker than ImageMagick's import."""
         part = self.over_main_window(rect)
-        # Left of the dialog, the picture box shows when the drawing begins.
+        # Left of the dialog and of the frame a window manager draws around
+        # it, the picture box shows when the drawing begins.
         sx, sy = self.client(PICTURE[0], PICTURE[1])
-        strip = (sx, sy, rect[0] - sx, PICTURE[3])
+        strip = (sx, sy, rect[0] - sx - 40, PICTURE[3])
         status = self.client(STATUS_FRAME[0] + 1, STATUS_FRAME[1] + 1) + (STATUS_FRAME[2] - 2,
                                                                            STATUS_FRAME[3] - 2)
         clicked = time.monotonic()
@@ -580,6 +581,7 @@ class Run:
                 # show again where the dialog was.
                 left = self.differing(over, start.region(*part))
                 seen.append((taken, left, hidden))
+                last = over
                 if left == 0:
                     log(f"  looks at the screen before it was clear of the dialog: {len(seen) - 1}")
                     return taken
@@ -589,14 +591,18 @@ class Run:
         if not seen:
             raise Failure("no look at the screen fell into the one-second pause after 設定して実行 "
                           "(the status line was never seen red)")
-        name = self.keep_screenshot("after-pause")
+        # The last look, at the part of the main window the dialog covered.
+        self.shots += 1
+        name = f"{self.shots:02d}-pause-under-dialog.ppm"
+        with open(name, "wb") as out:
+            out.write(b"P6 %d %d 255\n" % (part[2], part[3]) + b"".join(last))
         unmapped = [look for look in seen if look[2]]
         raise Failure(f"the hidden conditions dialog stayed on the main window through the pause: "
                       f"in {len(seen)} looks at the screen from {seen[0][0]:.2f} s to "
                       f"{seen[-1][0]:.2f} s after the click, {min(look[1] for look in seen)} or more "
                       f"pixels of the main window where it had been still differed from start-up; "
                       f"the dialog was unmapped in {len(unmapped)} of them "
-                      f"(the screen after the pause: {name})")
+                      f"(the last look: {name})")
 
     # ---- image checks --------------------------------------------------------
 
@@ -617,7 +623,7 @@ class Run:
         reference = self.render(DEFAULT_CONDITIONS, "reference-default.bmp")
         bench_reference = self.render(BENCHMARK_CONDITIONS, "reference-benchmark.bmp")
         # Nothing of an earlier run may pass for this one's.
-        for pattern in ("[0-9][0-9]-*.png", "diff-*.png", "failure.png",
+        for pattern in ("[0-9][0-9]-*.png", "[0-9][0-9]-*.ppm", "diff-*.png", "failure.png",
                         "latest-screen.png", "clipboard.png"):
             for stale in glob.glob(os.path.join(self.folder, pattern)):
                 os.remove(stale)
