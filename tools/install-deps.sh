@@ -15,7 +15,7 @@ else
   PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
-xvfb xauth xdotool xclip x11-apps imagemagick"
+xvfb xauth xdotool xclip x11-apps imagemagick openbox"
 fi
 
 missing=""

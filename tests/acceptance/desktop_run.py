@@ -1,22 +1,30 @@
 #!/usr/bin/env python3
 """The real program on a real X server, driven as a person would drive it.
 
-Starts quilfen on a private Xvfb display and, with xdotool, runs one
-scenario through the menus: the conditions dialog with its default
-conditions, the benchmark, a save through the file dialog, a copy to the
-clipboard, and the exit. It checks the window title, that the picture on the
-screen is the one quilfen-cli renders for the same conditions, pixel for
-pixel, that the saved file equals the clipboard image (read back with xclip
-while the program runs), and that the program ends with status 0.
+Starts quilfen on a private Xvfb display, alone or under a window manager,
+in the C locale or another one, and, with xdotool, runs one scenario through
+the menus: the conditions dialog with its default conditions, the benchmark,
+a save through the file dialog, a copy to the clipboard, and the exit. It
+checks the window title, that the conditions dialog's boxes read "-0.5",
+"+0." and "+2.5" (their pixels against the same texts typed into them), that
+no pixel of the dialog stays over the main window during the run's
+one-second pause, that the picture on the screen is the one quilfen-cli
+renders for the same conditions, pixel for pixel, that the saved file equals
+the clipboard image (read back with xclip while the program runs), and that
+the program ends with status 0.
 
 Every wait is on something seen (a window, the status line, a file), polled
 at short intervals under one overall deadline; nothing sleeps for a fixed
 time. Screenshots and the files the run makes are left in the current folder.
 
-usage: desktop_run.py QUILFEN QUILFEN_CLI
-exit status: 0 passed, 1 failed, 77 skipped (a tool or the Japanese font is missing)
+usage: desktop_run.py [--window-manager openbox] [--locale NAME] QUILFEN QUILFEN_CLI
+exit status: 0 passed, 1 failed, 77 skipped (a tool, the Japanese font or the
+locale is missing)
 """
+import argparse
+import ctypes
 import glob
+import locale
 import os
 import select
 import shutil
@@ -28,7 +36,7 @@ import time
 
 SKIPPED = 77
 SCREEN = "1024x768x24"
-SCENARIO_SECONDS = 60.0  # the whole run, from start-up to exit
+SCENARIO_SECONDS = 90.0  # the whole run, from start-up to exit
 STEP_SECONDS = 20.0      # any one wait
 POLL_SECONDS = 0.05
 
@@ -37,6 +45,13 @@ CLIENT_HEIGHT = 437
 PICTURE = (8, 8, 400, 400)          # Picture1 once a picture is drawn
 STATUS_FRAME = (7, 412, 403, 20)    # Label1, a 1-pixel box
 SET_AND_RUN = (355 + 44, 175 + 15)  # centre of 設定して実行 in the conditions dialog
+
+# The conditions dialog's boxes of the centre and the range (client
+# coordinates, each 105 x 29), with the texts they show when the dialog opens
+# on the start-up conditions.
+TEXT_BOX_SIZE = (105, 29)
+DIALOG_TEXTS = [("Text1", (336, 42), "-0.5"), ("Text2", (336, 77), "+0."),
+                ("Text3", (336, 112), "+2.5")]
 
 # Menu titles in their order, and the items of each.
 MENUS = ["ﾌｧｲﾙ", "編集", "計算", "ﾍﾞﾝﾁﾏｰｸ", "ﾍﾙﾌﾟ"]
@@ -107,10 +122,108 @@ def is_highlight(rgb):
     return b > 150 and b > r + 60
 
 
+class WindowAttributes(ctypes.Structure):
+    _fields_ = [("x", ctypes.c_int), ("y", ctypes.c_int), ("width", ctypes.c_int),
+                ("height", ctypes.c_int), ("border_width", ctypes.c_int), ("depth", ctypes.c_int),
+                ("visual", ctypes.c_void_p), ("root", ctypes.c_ulong), ("class_", ctypes.c_int),
+                ("bit_gravity", ctypes.c_int), ("win_gravity", ctypes.c_int),
+                ("backing_store", ctypes.c_int), ("backing_planes", ctypes.c_ulong),
+                ("backing_pixel", ctypes.c_ulong), ("save_under", ctypes.c_int),
+                ("colormap", ctypes.c_ulong), ("map_installed", ctypes.c_int),
+                ("map_state", ctypes.c_int), ("all_event_masks", ctypes.c_long),
+                ("your_event_mask", ctypes.c_long), ("do_not_propagate_mask", ctypes.c_long),
+                ("override_redirect", ctypes.c_int), ("screen", ctypes.c_void_p)]
+
+
+class Image(ctypes.Structure):
+    _fields_ = [("width", ctypes.c_int), ("height", ctypes.c_int), ("xoffset", ctypes.c_int),
+                ("format", ctypes.c_int), ("data", ctypes.c_void_p), ("byte_order", ctypes.c_int),
+                ("bitmap_unit", ctypes.c_int), ("bitmap_bit_order", ctypes.c_int),
+                ("bitmap_pad", ctypes.c_int), ("depth", ctypes.c_int),
+                ("bytes_per_line", ctypes.c_int), ("bits_per_pixel", ctypes.c_int),
+                ("red_mask", ctypes.c_ulong), ("green_mask", ctypes.c_ulong),
+                ("blue_mask", ctypes.c_ulong)]
+
+
+IS_VIEWABLE = 2
+Z_PIXMAP = 2
+ALL_PLANES = 0xFFFFFFFF
+
+
+class Xlib:
+    """Questions asked of the X server directly: where a window's inside is
+    on the screen (under a window manager that frames the window, xdotool's
+    getwindowgeometry adds the frame's offset once more); and, at once,
+    without starting a process, whether a window is mapped and what a part
+    of the screen shows."""
+
+    def __init__(self, display):
+        self.x11 = ctypes.CDLL("libX11.so.6")
+        self.x11.XOpenDisplay.restype = ctypes.c_void_p
+        self.x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        self.x11.XDefaultRootWindow.restype = ctypes.c_ulong
+        self.x11.XDefaultRootWindow.argtypes = [ctypes.c_void_p]
+        self.x11.XTranslateCoordinates.argtypes = [
+            ctypes.c_void_p, ctypes.c_ulong, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+            ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_int), ctypes.POINTER(ctypes.c_ulong)]
+        self.x11.XGetWindowAttributes.argtypes = [ctypes.c_void_p, ctypes.c_ulong,
+                                                  ctypes.POINTER(WindowAttributes)]
+        self.x11.XGetImage.restype = ctypes.POINTER(Image)
+        self.x11.XGetImage.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_int,
+                                       ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
+        self.x11.XFree.argtypes = [ctypes.c_void_p]
+        self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.display = self.x11.XOpenDisplay(display.encode())
+        if not self.display:
+            raise Failure(f"cannot open the display {display} through libX11")
+        self.root = self.x11.XDefaultRootWindow(self.display)
+
+    def origin(self, window):
+        x, y, child = ctypes.c_int(), ctypes.c_int(), ctypes.c_ulong()
+        if not self.x11.XTranslateCoordinates(self.display, window, self.root, 0, 0, ctypes.byref(x),
+                                              ctypes.byref(y), ctypes.byref(child)):
+            raise Failure(f"window {window} is not on the screen")
+        return x.value, y.value
+
+    def viewable(self, window):
+        attributes = WindowAttributes()
+        if not self.x11.XGetWindowAttributes(self.display, window, ctypes.byref(attributes)):
+            return False
+        return attributes.map_state == IS_VIEWABLE
+
+    def grab(self, x, y, w, h):
+        """A part of the screen as rows of RGB bytes, like Shot.region."""
+        image = self.x11.XGetImage(self.display, self.root, x, y, w, h, ALL_PLANES, Z_PIXMAP)
+        if not image:
+            raise Failure(f"cannot read the screen at {x},{y} {w}x{h}")
+        try:
+            i = image.contents
+            if i.bits_per_pixel != 32 or i.red_mask != 0xFF0000 or i.blue_mask != 0xFF:
+                raise Failure(f"unexpected screen format: {i.bits_per_pixel} bits per pixel")
+            data = ctypes.string_at(i.data, i.bytes_per_line * h)
+        finally:
+            self.x11.XFree(image.contents.data)
+            self.x11.XFree(image)
+        rows = []
+        for row in range(h):
+            pixels = data[row * i.bytes_per_line:row * i.bytes_per_line + 4 * w]
+            rgb = bytearray(3 * w)
+            rgb[0::3], rgb[1::3], rgb[2::3] = pixels[2::4], pixels[1::4], pixels[0::4]
+            rows.append(bytes(rgb))
+        return rows
+
+    def close(self):
+        self.x11.XCloseDisplay(self.display)
+
+
 class Run:
-    def __init__(self, quilfen, cli):
+    def __init__(self, quilfen, cli, window_manager=None, program_locale=None):
         self.quilfen = os.path.abspath(quilfen)
         self.cli = os.path.abspath(cli)
+        self.window_manager = window_manager
+        self.program_locale = program_locale
+        self.manager = None
+        self.xlib = None
         self.folder = os.getcwd()
         self.deadline = None
         self.started = None
@@ -162,12 +275,39 @@ class Run:
             "NO_AT_BRIDGE": "1",
         })
         self.private = private
+        self.xlib = Xlib(display)
         log(f"Xvfb on display {display} ({SCREEN})")
+        if self.window_manager:
+            self.start_window_manager()
+
+    def start_window_manager(self):
+        manager_log = open(f"{self.window_manager}.log", "wb")
+        self.logs.append(manager_log)
+        self.manager = subprocess.Popen([self.window_manager], env=self.env,
+                                        stdin=subprocess.DEVNULL, stdout=manager_log,
+                                        stderr=subprocess.STDOUT)
+        # A window manager that has taken over the screen answers for the
+        # root window's desktops.
+        limit = time.monotonic() + STEP_SECONDS
+        while self.tool("xdotool", "get_num_desktops", check=False).returncode != 0:
+            if self.manager.poll() is not None:
+                raise Failure(f"{self.window_manager} ended at start-up "
+                              f"(see {self.window_manager}.log)")
+            if time.monotonic() > limit:
+                raise Failure(f"{self.window_manager} did not take over the screen")
+            time.sleep(POLL_SECONDS)
+        log(f"window manager: {self.window_manager}")
 
     def start_program(self):
         program_log = open("quilfen.log", "wb")
         self.logs.append(program_log)
-        self.program = subprocess.Popen([self.quilfen], env=self.env, stdin=subprocess.DEVNULL,
+        # Only the program runs in the locale under test; the tools that
+        # read the screen and compare pictures stay in theirs.
+        env = dict(self.env)
+        if self.program_locale:
+            env["LC_ALL"] = self.program_locale
+            log(f"quilfen runs with LC_ALL={self.program_locale}")
+        self.program = subprocess.Popen([self.quilfen], env=env, stdin=subprocess.DEVNULL,
                                         stdout=program_log, stderr=subprocess.STDOUT)
         self.started = time.monotonic()
         self.deadline = self.started + SCENARIO_SECONDS
@@ -176,6 +316,11 @@ class Run:
         if self.program and self.program.poll() is None:
             self.program.kill()
             self.program.wait()
+        if self.manager and self.manager.poll() is None:
+            self.manager.terminate()
+            self.manager.wait()
+        if self.xlib:
+            self.xlib.close()
         if self.xvfb and self.xvfb.poll() is None:
             self.xvfb.terminate()
             try:
@@ -227,7 +372,7 @@ class Run:
     def geometry(self, window):
         out = self.tool("xdotool", "getwindowgeometry", "--shell", str(window)).stdout.decode()
         values = dict(line.split("=", 1) for line in out.split())
-        return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+        return (*self.xlib.origin(window), int(values["WIDTH"]), int(values["HEIGHT"]))
 
     def named_window(self, name):
         for window in self.visible_windows():
@@ -337,6 +482,128 @@ class Run:
     def wait_popup_closed(self, window, what):
         self.wait_for(f"the menu to close after {what}", lambda: window not in self.visible_windows())
 
+    # ---- the conditions dialog -------------------------------------------------
+
+    def text_boxes(self, shot, dx, dy):
+        return [shot.region(dx + x, dy + y, *TEXT_BOX_SIZE) for _, (x, y), _ in DIALOG_TEXTS]
+
+    def check_dialog_texts(self, dx, dy):
+        """The boxes read "-0.5", "+0." and "+2.5": their pixels equal those of
+        the same texts typed into them by hand, a channel that cannot be
+        formatted by the program."""
+        shown = self.text_boxes(self.screen(), dx, dy)
+        for _, (x, y), text in DIALOG_TEXTS:
+            self.tool("xdotool", "mousemove", "--sync", str(dx + x + TEXT_BOX_SIZE[0] // 2),
+                      str(dy + y + TEXT_BOX_SIZE[1] // 2), "click", "1",
+                      "key", "--delay", "30", "ctrl+a", "BackSpace", "type", "--delay", "15", "--", text)
+        # Back to 設定して実行, which had the focus when the dialog opened, so
+        # that no box shows a cursor.
+        self.keys("Tab", "Tab", "Tab")
+        differing = []
+
+        def typed_equal_shown():
+            differing[:] = [name for (name, _, _), before, after
+                            in zip(DIALOG_TEXTS, shown, self.text_boxes(self.screen(), dx, dy))
+                            if before != after]
+            return not differing
+
+        try:
+            self.wait_for("the typed texts to show", typed_equal_shown, seconds=5)
+        except Failure:
+            if self.program.poll() is not None:
+                raise
+            typed = self.keep_screenshot("conditions-dialog-typed")
+            expected = ", ".join(f'{name} "{text}"' for name, _, text in DIALOG_TEXTS)
+            where = f"under LC_ALL={self.program_locale}" if self.program_locale else "in the C locale"
+            raise Failure(f"{where} the conditions dialog does not show {expected}: "
+                          f"{', '.join(differing)} differ from the same texts typed in "
+                          f"(see {self.shown_dialog} and {typed})") from None
+
+    def over_main_window(self, rect):
+        """The part of a screen rectangle over the main window, its status
+        line left out (its colours are checked apart)."""
+        x, y, w, h = rect
+        left, top = max(x, self.win_x), max(y, self.win_y)
+        right = min(x + w, self.win_x + self.win_w)
+        bottom = min(y + h, self.win_y + self.menu_height + CLIENT_HEIGHT)
+        _, status_top = self.client(0, STATUS_FRAME[1])
+        bottom = min(bottom, status_top)
+        return (left, top, right - left, bottom - top) if right > left and bottom > top else None
+
+    def place_over_main_window(self, dialog):
+        """Moves the dialog over the middle of the picture, where the main
+        window has to repaint once it hides, clear of the status line, whose
+        red text tells when the pause is on."""
+        x, y = self.client(150, 120)
+        self.tool("xdotool", "windowmove", "--sync", str(dialog), str(x), str(y))
+        rect = self.geometry(dialog)
+        part = self.over_main_window(rect)
+        _, status_top = self.client(0, STATUS_FRAME[1])
+        if not part or part[2] * part[3] < 20000 or rect[1] + rect[3] > status_top:
+            raise Failure(f"the conditions dialog, moved to {x},{y}, is at {rect}: not over the "
+                          "picture or over the status line")
+        self.wait_for("the conditions dialog to paint", lambda: self.painted(*rect))
+        return rect
+
+    @staticmethod
+    def differing(now, then):
+        return sum(sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+                   for a, b in zip(now, then) if a != b)
+
+    def check_pause(self, dialog, rect, start):
+        """After the click on 設定して実行 the status line turns red, the dialog
+        hides, and the main window, its picture box cleared as empty as at
+        start-up, waits one second before computing and drawing. Before that
+        second is over the screen must show none of the dialog. The screen is
+        read straight from the X server, quicker than ImageMagick's import."""
+        part = self.over_main_window(rect)
+        # Left of the dialog and of the frame a window manager draws around
+        # it, the picture box shows when the drawing begins.
+        sx, sy = self.client(PICTURE[0], PICTURE[1])
+        strip = (sx, sy, rect[0] - sx - 40, PICTURE[3])
+        status = self.client(STATUS_FRAME[0] + 1, STATUS_FRAME[1] + 1) + (STATUS_FRAME[2] - 2,
+                                                                           STATUS_FRAME[3] - 2)
+        clicked = time.monotonic()
+        seen = []
+        running = False
+        while True:
+            taken = time.monotonic() - clicked
+            hidden = not self.xlib.viewable(dialog)
+            red = any(is_red(row[i:i + 3]) for row in self.xlib.grab(*status)
+                      for i in range(0, len(row), 3))
+            over = self.xlib.grab(*part)
+            if self.xlib.grab(*strip) != start.region(*strip) or (running and not red):
+                break  # drawing or drawn: the pause is over
+            running = running or red
+            if red:
+                # Once the program has hidden the dialog, whether the X
+                # server has been told yet or not, the main window must
+                # show again where the dialog was.
+                left = self.differing(over, start.region(*part))
+                seen.append((taken, left, hidden))
+                last = over
+                if left == 0:
+                    log(f"  looks at the screen before it was clear of the dialog: {len(seen) - 1}")
+                    return taken
+            if time.monotonic() > clicked + STEP_SECONDS:
+                raise Failure("the conditions run did not start drawing")
+            time.sleep(0.01)
+        if not seen:
+            raise Failure("no look at the screen fell into the one-second pause after 設定して実行 "
+                          "(the status line was never seen red)")
+        # The last look, at the part of the main window the dialog covered.
+        self.shots += 1
+        name = f"{self.shots:02d}-pause-under-dialog.ppm"
+        with open(name, "wb") as out:
+            out.write(b"P6 %d %d 255\n" % (part[2], part[3]) + b"".join(last))
+        unmapped = [look for look in seen if look[2]]
+        raise Failure(f"the hidden conditions dialog stayed on the main window through the pause: "
+                      f"in {len(seen)} looks at the screen from {seen[0][0]:.2f} s to "
+                      f"{seen[-1][0]:.2f} s after the click, {min(look[1] for look in seen)} or more "
+                      f"pixels of the main window where it had been still differed from start-up; "
+                      f"the dialog was unmapped in {len(unmapped)} of them "
+                      f"(the last look: {name})")
+
     # ---- image checks --------------------------------------------------------
 
     def differing_pixels(self, first, second, diff):
@@ -356,8 +623,8 @@ class Run:
         reference = self.render(DEFAULT_CONDITIONS, "reference-default.bmp")
         bench_reference = self.render(BENCHMARK_CONDITIONS, "reference-benchmark.bmp")
         # Nothing of an earlier run may pass for this one's.
-        for pattern in ("[0-9][0-9]-*.png", "diff-*.png", "failure.png", "latest-screen.png",
-                        "clipboard.png"):
+        for pattern in ("[0-9][0-9]-*.png", "[0-9][0-9]-*.ppm", "diff-*.png", "failure.png",
+                        "latest-screen.png", "clipboard.png"):
             for stale in glob.glob(os.path.join(self.folder, pattern)):
                 os.remove(stale)
         save_folder = os.path.join(self.folder, "saved")
@@ -400,8 +667,13 @@ class Run:
         self.wait_popup_closed(popup, "条件を指定して実行")
         dx, dy, dw, dh = self.geometry(dialog)
         self.wait_for("the conditions dialog to paint", lambda: self.painted(dx, dy, dw, dh))
-        self.keep_screenshot("conditions-dialog")
+        self.shown_dialog = self.keep_screenshot("conditions-dialog")
+        self.check_dialog_texts(dx, dy)
+        t = self.step("conditions dialog reads -0.5, +0., +2.5", t)
+        dx, dy, dw, dh = self.place_over_main_window(dialog)
         self.click(dx + SET_AND_RUN[0], dy + SET_AND_RUN[1])
+        clean = self.check_pause(dialog, (dx, dy, dw, dh), start_shot)
+        t = self.step(f"no pixel of the hidden dialog on the main window {clean:.2f} s after the click", t)
 
         def time_shown():
             if dialog in self.visible_windows():
@@ -516,9 +788,11 @@ class Run:
         return time.monotonic() - self.started
 
 
-def missing_prerequisites():
+def missing_prerequisites(window_manager, program_locale):
     tools = {"Xvfb": "xvfb", "xdotool": "xdotool", "xclip": "xclip", "import": "imagemagick",
              "compare": "imagemagick", "fc-list": "fontconfig"}
+    if window_manager:
+        tools[window_manager] = window_manager
     missing = [f"{tool} ({package})" for tool, package in tools.items() if not shutil.which(tool)]
     if missing:
         return "missing " + ", ".join(missing)
@@ -526,20 +800,30 @@ def missing_prerequisites():
                               text=True).stdout
     if not families.strip():
         return "missing the Japanese font IPAPGothic (fonts-ipafont-gothic)"
+    if program_locale:
+        try:
+            locale.setlocale(locale.LC_ALL, program_locale)
+        except locale.Error:
+            return f"missing the locale {program_locale} (package locales, then localedef)"
+        finally:
+            locale.setlocale(locale.LC_ALL, "C")
     return None
 
 
 def main():
-    if len(sys.argv) != 3:
-        print(__doc__, file=sys.stderr)
-        return 2
-    reason = missing_prerequisites()
+    parser = argparse.ArgumentParser(usage=__doc__.split("usage: ")[1].split("\n")[0])
+    parser.add_argument("--window-manager", choices=["openbox"])
+    parser.add_argument("--locale")
+    parser.add_argument("quilfen")
+    parser.add_argument("cli")
+    args = parser.parse_args()
+    reason = missing_prerequisites(args.window_manager, args.locale)
     if reason:
         log(f"SKIPPED: {reason}")
         return SKIPPED
     # Stopped from outside (a test timeout): still end the X server and the program.
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
-    run = Run(sys.argv[1], sys.argv[2])
+    run = Run(args.quilfen, args.cli, args.window_manager, args.locale)
     try:
         seconds = run.scenario()
         log(f"PASSED in {seconds:.2f} s (screenshots in {run.folder})")

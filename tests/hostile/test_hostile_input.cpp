@@ -32,9 +32,12 @@
 #include <QTest>
 
 #include <cfloat>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include <sched.h>
 #include <sys/mount.h>
@@ -55,15 +58,47 @@ const CalcCondition kFarRegion{10.0, 10.0, 1.0};
 
 // Set before the QApplication exists: whether this process has a mount
 // namespace of its own, where a tiny tmpfs can be mounted without the rest
-// of the machine seeing it.
+// of the machine seeing it; and if not, why not.
 bool g_privateMounts = false;
+std::string g_noPrivateMounts;
+
+// Whether "/" is a mount point of this process's view. Inside a chroot it
+// usually is not: the namespace could be made, but not kept private, and
+// /proc/self/exe would then name the program by its path outside the chroot.
+bool rootIsMountPoint()
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    // Each line: mount id, parent id, major:minor, root, mount point, ...
+    while (!table.atEnd()) {
+        const QList<QByteArray> fields = table.readLine().split(' ');
+        if (fields.size() > 4 && fields[4] == "/")
+            return true;
+    }
+    return false;
+}
 
 bool enterPrivateMountNamespace()
 {
-    if (geteuid() != 0 || unshare(CLONE_NEWNS) != 0)
+    if (geteuid() != 0) {
+        g_noPrivateMounts = "needs root";
         return false;
+    }
+    if (!rootIsMountPoint()) {
+        g_noPrivateMounts = "/ is not a mount point here (a chroot?)";
+        return false;
+    }
+    if (unshare(CLONE_NEWNS) != 0) {
+        g_noPrivateMounts = std::string("unshare: ") + std::strerror(errno);
+        return false;
+    }
     // Mounts made here must not propagate back to the machine's namespace.
-    return mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+    if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) {
+        g_noPrivateMounts = std::string("making / private: ") + std::strerror(errno);
+        return false;
+    }
+    return true;
 }
 
 // A tmpfs of `bytes` mounted on a folder for the life of the object.
@@ -494,8 +529,11 @@ private slots:
             scripted().afterSaveDialog = [sub] { QDir(sub).removeRecursively(); };
         } else if (kind.startsWith(QLatin1String("full disk")) || kind.startsWith(QLatin1String("read-only"))) {
             disk = std::make_unique<TinyDisk>(sub, 64 * 1024);
-            if (!disk->mounted())
-                QSKIP("no private mount namespace (needs root): the RLIMIT_FSIZE cases of test_image_export stand in");
+            if (!disk->mounted()) {
+                const std::string why = "no private mount namespace (" + g_noPrivateMounts +
+                                        "): the RLIMIT_FSIZE cases of test_image_export stand in";
+                QSKIP(why.c_str());
+            }
             if (kind.endsWith(QLatin1String("old file")))
                 QVERIFY(writeFile(target, oldFile));
             if (kind.startsWith(QLatin1String("read-only")))
