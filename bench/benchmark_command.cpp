@@ -48,8 +48,8 @@ void MANDEL::MenuBenchGo_Click()
 
     DrawMandel();
 
-    // Closed while the run went on (the drawing lets the close through):
-    // the program ends now, as closing the window ends it at any other time.
+    // The window was closed while the run went on: the program ends now, as
+    // closing the window ends it at any other time, without the result.
     if (m_closed) {
         desktop.endProgram(0);
         return;

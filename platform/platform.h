@@ -67,8 +67,7 @@ public:
     virtual void doEvents() = 0;
 
     // Handles the waiting paint and expose events once, then returns. Input
-    // (menu, key and mouse events, a click on a window's close control)
-    // stays queued for later.
+    // (menu, key and mouse events) stays queued for later.
     virtual void repaintWindows() = 0;
 
     // Sleeps about `ms` milliseconds, handling paint and expose events as
