@@ -11,6 +11,7 @@
 #include "number_text.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -60,6 +61,16 @@ std::string hex64(std::uint64_t value)
     return text;
 }
 
+// A number with a full stop as the point whatever the locale (printf's %f
+// and %g take the locale's point): `decimals` places, or for
+// std::chars_format::general that many significant digits.
+std::string decimalText(double value, std::chars_format format, int decimals)
+{
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, value, format, decimals);
+    return std::string(text, written.ptr);
+}
+
 std::string mflopsOf(double seconds)
 {
     return seconds > 0.0 ? formatNumber(mflopsFigure(seconds), "###0") : kNoFigure;
@@ -83,8 +94,10 @@ void printText(const BenchResult& r)
     std::printf("engine:      %s, %d thread%s\n", r.instructionSet.c_str(), r.threads,
                 r.threads == 1 ? "" : "s");
     std::printf("runs:        %zu timed, after 1 warm-up\n", r.seconds.size());
-    std::printf("median:      %.6f s per computation\n", r.median);
-    std::printf("best:        %.6f s per computation\n", r.best);
+    std::printf("median:      %s s per computation\n",
+                decimalText(r.median, std::chars_format::fixed, 6).c_str());
+    std::printf("best:        %s s per computation\n",
+                decimalText(r.best, std::chars_format::fixed, 6).c_str());
     std::printf("MFLOPS:      %s (320 / median seconds; best %s)\n", mflopsOf(r.median).c_str(),
                 mflopsOf(r.best).c_str());
     std::printf("vs Gateway2000/Select1000  (Athron 1GHz): %s (1.2983 s / median seconds)\n",
@@ -104,10 +117,13 @@ void printJson(const BenchResult& r)
     std::printf("\"instruction_set\": \"%s\", \"threads\": %d, ", r.instructionSet.c_str(),
                 r.threads);
     std::printf("\"runs\": %zu, \"warmup_runs\": 1, ", r.seconds.size());
-    std::printf("\"median_seconds\": %.17g, \"best_seconds\": %.17g, ", r.median, r.best);
+    std::printf("\"median_seconds\": %s, \"best_seconds\": %s, ",
+                decimalText(r.median, std::chars_format::general, 17).c_str(),
+                decimalText(r.best, std::chars_format::general, 17).c_str());
     std::printf("\"mflops\": %s, \"mflops_best\": %s, ", jsonNumberOr(mflopsOf(r.median)).c_str(),
                 jsonNumberOr(mflopsOf(r.best)).c_str());
-    std::printf("\"reference_seconds\": %.4f, \"ratio\": %s, ", kReferenceSeconds,
+    std::printf("\"reference_seconds\": %s, \"ratio\": %s, ",
+                decimalText(kReferenceSeconds, std::chars_format::fixed, 4).c_str(),
                 jsonNumberOr(ratioOf(r.median)).c_str());
     std::printf("\"checksum\": \"%s\", \"expected_checksum\": \"%s\", \"validation\": \"%s\"}\n",
                 hex64(r.checksum).c_str(), hex64(kBenchmarkChecksum).c_str(),

@@ -1,6 +1,7 @@
 #include "cli_options.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 
@@ -59,10 +60,15 @@ std::string Options::stringOr(const std::string& name, const std::string& fallba
 double Options::requireDouble(const std::string& name) const
 {
     const std::string text = requireString(name);
-    errno = 0;
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(value))
+    // from_chars reads a full stop as the point in every locale (strtod
+    // would take the locale's); it takes no "+", so that is skipped here.
+    const char* first = text.c_str();
+    const char* last = first + text.size();
+    if (first != last && *first == '+' && last - first > 1 && first[1] != '-')
+        ++first;
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(first, last, value);
+    if (text.empty() || end != last || error != std::errc() || !std::isfinite(value))
         throw UsageError("option " + name + ": '" + text + "' is not a finite number");
     return value;
 }

@@ -6,8 +6,42 @@
 
 #include <QApplication>
 
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Whether Qt has somewhere to open the window: an X or Wayland display, or
+// a platform plugin named in the environment or on the command line.
+bool displayNamed(int argc, char* argv[])
+{
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value)
+            return true;
+    }
+    for (int k = 1; k < argc; ++k) {
+        if (std::strcmp(argv[k], "-platform") == 0 || std::strcmp(argv[k], "--platform") == 0)
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[])
 {
+    // Without a display Qt aborts inside QApplication with advice to
+    // reinstall, which is not the cause.
+    if (!displayNamed(argc, argv)) {
+        std::fputs("quilfen: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are "
+                   "not set); start it from a desktop session, or use quilfen-cli for work "
+                   "without a desktop\n",
+                   stderr);
+        return 1;
+    }
+
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilfen"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));

@@ -24,15 +24,16 @@ void MANDEL::MenuBenchGo_Click()
 
     setStatus(QStringLiteral("計算中です。お待ち下さい…"), QColor(255, 0, 0));
 
+    // The menu just closed: the window repaints where it was, during the
+    // settling wait too (a window manager sends the exposes a little later).
+    Platform& desktop = platform();
+    desktop.repaintWindows();
+
     // Timing starts at the first reading a full second after t0, right on a
     // tick change, so the measurement does not begin part-way into a tick.
     // Unsigned differences keep this right when the counter wraps.
-    Platform& desktop = platform();
     const std::uint32_t t0 = desktop.tickCount();
-    std::uint32_t ts = 0;
-    do {
-        ts = desktop.tickCount();
-    } while (!settlingDone(t0, ts));
+    const std::uint32_t ts = waitTicks(t0, kSettlingMs);
 
     for (int run = 0; run < kBenchRuns; ++run)
         CalcMandel();
@@ -58,6 +59,12 @@ void MANDEL::MenuBenchGo_Click()
 
     DrawMandel();
 
+    // The window was closed while the run went on: the program ends now, as
+    // closing the window ends it at any other time, without the result.
+    if (m_closed) {
+        desktop.endProgram(0);
+        return;
+    }
     ResultDialog dialog(this);
     desktop.showModal(dialog);
 }

@@ -5,6 +5,7 @@
 // result dialog and the command-line benchmark all use these.
 
 #include "calc_condition.h"
+#include "tick_count.h"
 
 #include <cstdint>
 #include <string>
@@ -22,18 +23,10 @@ inline constexpr int kBenchRuns = 4;                 // computations timed in on
 inline constexpr double kBenchOperations = 320'000'000.0;  // counted per computation
 inline constexpr double kReferenceSeconds = 1.2983;  // one computation on the reference machine
 
-// Milliseconds from tick reading `from` to tick reading `to`. The tick count
-// is a 32-bit counter that wraps every 2^32 ms; the unsigned difference is
-// right across a wrap.
-constexpr std::uint32_t ticksBetween(std::uint32_t from, std::uint32_t to)
-{
-    return to - from;
-}
-
 // Whether the reading `now` has come a full settling delay after `t0`.
 constexpr bool settlingDone(std::uint32_t t0, std::uint32_t now)
 {
-    return ticksBetween(t0, now) >= kSettlingMs;
+    return ticksReached(t0, kSettlingMs, now);
 }
 
 // Mean seconds of one computation when kBenchRuns of them ran from tick

@@ -6,7 +6,6 @@
 #include <cfloat>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
@@ -32,11 +31,14 @@ void stripTrailingZeros(Decimal& d)
 
 // The exact decimal expansion of |value| (finite). A double has at most 767
 // significant decimal digits, so 800 after the point lose nothing.
+// std::to_chars writes a full stop whatever the locale; printf would write
+// the locale's decimal point, "," under de_DE.
 Decimal exactDecimal(double value)
 {
     std::vector<char> buffer(1024);
-    std::snprintf(buffer.data(), buffer.size(), "%.800e", std::fabs(value));
-    const std::string_view text(buffer.data());
+    const auto written = std::to_chars(buffer.data(), buffer.data() + buffer.size(),
+                                       std::fabs(value), std::chars_format::scientific, 800);
+    const std::string_view text(buffer.data(), static_cast<std::size_t>(written.ptr - buffer.data()));
     const std::size_t e = text.find('e');
     Decimal d;
     d.digits.reserve(e);
@@ -44,7 +46,8 @@ Decimal exactDecimal(double value)
         if (text[i] != '.')
             d.digits.push_back(text[i]);
     }
-    d.exponent = std::atoi(buffer.data() + e + 1);
+    const std::size_t exponentStart = e + 1 + (text[e + 1] == '+' ? 1 : 0);
+    std::from_chars(text.data() + exponentStart, text.data() + text.size(), d.exponent);
     if (d.digits.find_first_not_of('0') == std::string::npos)
         d.digits.clear();
     stripTrailingZeros(d);

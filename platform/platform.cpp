@@ -1,5 +1,7 @@
 #include "platform.h"
 
+#include "tick_count.h"
+
 #include <cassert>
 
 namespace quilfen {
@@ -17,6 +19,18 @@ Platform& platform()
 void setPlatform(Platform* platform)
 {
     g_platform = platform;
+}
+
+std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms)
+{
+    Platform& desktop = platform();
+    for (;;) {
+        const std::uint32_t now = desktop.tickCount();
+        if (ticksReached(start, ms, now))
+            return now;
+        if (const std::uint32_t sleep = sleepableTicks(start, ms, now); sleep > 0)
+            desktop.sleepRepainting(sleep);
+    }
 }
 
 }  // namespace quilfen

@@ -66,6 +66,14 @@ public:
     // Processes the waiting window events once, then returns.
     virtual void doEvents() = 0;
 
+    // Handles the waiting paint and expose events once, then returns. Input
+    // (menu, key and mouse events) stays queued for later.
+    virtual void repaintWindows() = 0;
+
+    // Sleeps about `ms` milliseconds, handling paint and expose events as
+    // repaintWindows does whenever they arrive meanwhile. May return early.
+    virtual void sleepRepainting(std::uint32_t ms) = 0;
+
     // Shows a form modally; returns when it has been hidden or closed.
     virtual int showModal(QDialog& form) = 0;
 
@@ -84,6 +92,12 @@ public:
     // Ends the program: no later command runs.
     virtual void endProgram(int exitCode) = 0;
 };
+
+// Waits until the tick count reads at least `ms` after the reading `start`
+// and returns that first reading. Windows are repainted meanwhile but no
+// input is handled; the wait sleeps through all but its last few
+// milliseconds (kPolledMs), which it polls.
+std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms);
 
 // The platform in use; the application installs the Qt one at start-up,
 // tests install a scripted one.

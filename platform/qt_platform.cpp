@@ -5,11 +5,13 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDialog>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
+#include <QTimer>
 
 #include <time.h>
 
@@ -168,6 +170,31 @@ std::uint32_t QtPlatform::tickCount()
 void QtPlatform::doEvents()
 {
     QCoreApplication::processEvents();
+}
+
+// Input is left queued: a menu, key or mouse event handled here would start
+// a command inside the running one. Paints, exposes, Qt's own pending
+// repaints and timers are handled; a window manager delivers the exposes
+// that a closed dialog or menu leaves a few milliseconds after it closed.
+void QtPlatform::repaintWindows()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtPlatform::sleepRepainting(std::uint32_t ms)
+{
+    // Blocks in the event loop until an event arrives or the timer wakes it
+    // at the deadline; the timer is set again for what is left after every
+    // event, so the loop never blocks past the deadline.
+    const QDeadlineTimer deadline(static_cast<qint64>(ms), Qt::PreciseTimer);
+    QTimer wake;
+    wake.setTimerType(Qt::PreciseTimer);
+    wake.setSingleShot(true);
+    for (qint64 left = ms; left > 0; left = deadline.remainingTime()) {
+        wake.start(static_cast<int>(left));
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents |
+                                        QEventLoop::WaitForMoreEvents);
+    }
 }
 
 int QtPlatform::showModal(QDialog& form)

@@ -15,6 +15,8 @@ public:
     void setClipboardImage(const QImage& image) override;
     std::uint32_t tickCount() override;
     void doEvents() override;
+    void repaintWindows() override;
+    void sleepRepainting(std::uint32_t ms) override;
     int showModal(QDialog& form) override;
     QString programDirectory() override;
     bool fileExists(const QString& path) override;

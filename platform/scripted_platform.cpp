@@ -76,6 +76,21 @@ void ScriptedPlatform::doEvents()
         onDoEvents();
 }
 
+void ScriptedPlatform::repaintWindows()
+{
+    ++repaintCalls;
+    if (onRepaint)
+        onRepaint();
+}
+
+void ScriptedPlatform::sleepRepainting(std::uint32_t ms)
+{
+    sleeps.push_back(ms);
+    if (!onTick)
+        ticks += ms;
+    repaintWindows();
+}
+
 int ScriptedPlatform::showModal(QDialog& form)
 {
     modalForms << form.objectName();

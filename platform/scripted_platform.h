@@ -45,6 +45,13 @@ public:
     int doEventsCalls = 0;
     std::function<void()> onDoEvents;
 
+    // Repaints handled (repaintWindows and each sleep), and the sleeps asked
+    // for in ms. A sleep returns at once; without onTick it moves `ticks` on
+    // by its length, as the time passes that a real sleep lets pass.
+    int repaintCalls = 0;
+    std::function<void()> onRepaint;
+    std::vector<std::uint32_t> sleeps;
+
     // Modal forms: the handler registered for the form's objectName runs
     // while the form is "shown" (it may click its buttons); without one the
     // form is closed at once, as by the window's close control.
@@ -70,6 +77,8 @@ public:
     void setClipboardImage(const QImage& image) override;
     std::uint32_t tickCount() override;
     void doEvents() override;
+    void repaintWindows() override;
+    void sleepRepainting(std::uint32_t ms) override;
     int showModal(QDialog& form) override;
     QString programDirectory() override;
     bool fileExists(const QString& path) override;

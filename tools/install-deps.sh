@@ -15,7 +15,9 @@ else
   PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
-xvfb xauth xdotool xclip x11-apps imagemagick openbox"
+xvfb xauth xdotool xclip x11-apps imagemagick openbox locales"
+  # The tests run again under these, where "," is the decimal point.
+  LOCALES="de_DE fr_FR"
 fi
 
 missing=""
@@ -24,13 +26,23 @@ for p in $PACKAGES; do
     missing="$missing $p"
   fi
 done
-[ -z "$missing" ] && exit 0
+missing_locales=""
+for l in $LOCALES; do
+  locale -a 2>/dev/null | grep -qx "$l.utf8" || missing_locales="$missing_locales $l"
+done
+[ -z "$missing" ] && [ -z "$missing_locales" ] && exit 0
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO=sudo
 if [ "$1" = --arm ] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
   $SUDO dpkg --add-architecture arm64
 fi
-echo "Installing:$missing"
-$SUDO apt-get update
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends $missing
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  $SUDO apt-get update
+  $SUDO env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends $missing
+fi
+for l in $missing_locales; do
+  echo "Generating locale $l.UTF-8"
+  $SUDO localedef -i "$l" -f UTF-8 "$l.UTF-8"
+done

@@ -37,6 +37,30 @@ private slots:
         QCOMPARE(settlingDone(t0, now), done);
     }
 
+    // A wait sleeps through what is left of it but its last 5 ms.
+    void waitSleepsAllButTheLastMilliseconds_data()
+    {
+        QTest::addColumn<std::uint32_t>("start");
+        QTest::addColumn<std::uint32_t>("now");
+        QTest::addColumn<std::uint32_t>("sleep");
+        QTest::newRow("at the start") << 5000U << 5000U << 995U;
+        QTest::newRow("half way") << 5000U << 5500U << 495U;
+        QTest::newRow("6 ms left") << 5000U << 5994U << 1U;
+        QTest::newRow("5 ms left: polled") << 5000U << 5995U << 0U;
+        QTest::newRow("1 ms left: polled") << 5000U << 5999U << 0U;
+        QTest::newRow("over") << 5000U << 6000U << 0U;
+        QTest::newRow("well past") << 5000U << 9000U << 0U;
+        QTest::newRow("across the wrap") << 0xFFFFFF00U << 0x000000F4U << 495U;
+        QTest::newRow("counter went backwards: over") << 5000U << 4999U << 0U;
+    }
+    void waitSleepsAllButTheLastMilliseconds()
+    {
+        QFETCH(std::uint32_t, start);
+        QFETCH(std::uint32_t, now);
+        QFETCH(std::uint32_t, sleep);
+        QCOMPARE(sleepableTicks(start, kSettlingMs, now), sleep);
+    }
+
     void secondsAreAQuarterOfTheElapsedMilliseconds_data()
     {
         QTest::addColumn<std::uint32_t>("ts");

@@ -29,6 +29,8 @@ struct Moment {
     QColor colour;
     bool drawDone = false;
     bool pictureBlank = false;
+    int repaints = 0;  // paint-only event handling so far
+    int doEvents = 0;  // event handling that lets input through, so far
 };
 
 // What the result dialog showed while it was open.
@@ -67,6 +69,8 @@ class TestBenchmarkRun : public QObject {
         m.colour = m_fx.window->Label1->palette().color(QPalette::WindowText);
         m.drawDone = DrawDone;
         m.pictureBlank = pictureIsBlank(*m_fx.window->Picture1);
+        m.repaints = m_fx.desktop->repaintCalls;
+        m.doEvents = m_fx.desktop->doEventsCalls;
         return m;
     }
 
@@ -153,16 +157,20 @@ private slots:
         CalcMandel();
         DrawMandel();
         QVERIFY(!pictureIsBlank(*m_fx.window->Picture1));
+        const int doEventsBefore = m_fx.desktop->doEventsCalls;
 
         m_ticks = oneRun(5000U, 4936U);
         runBenchmark();
         QCOMPARE(m_atTicks.size(), std::size_t{3});
 
-        // t0: red, picture cleared, no selection possible.
+        // t0: red, picture cleared, no selection possible; the window has
+        // repainted where the menu was, but no input has been handled.
         QCOMPARE(m_atTicks[0].status, kBusyText);
         QCOMPARE(m_atTicks[0].colour, kRed);
         QVERIFY(!m_atTicks[0].drawDone);
         QVERIFY(m_atTicks[0].pictureBlank);
+        QCOMPARE(m_atTicks[0].repaints, 1);
+        QCOMPARE(m_atTicks[2].doEvents, doEventsBefore);
         // t1: the computations are done, nothing drawn or reported yet.
         QCOMPARE(m_atTicks[2].status, kBusyText);
         QCOMPARE(m_atTicks[2].colour, kRed);
@@ -186,6 +194,41 @@ private slots:
         runBenchmark();
         QCOMPARE(m_atTicks.size(), m_ticks.size());
         QCOMPARE(CalcSeconds, 1.234F);
+        // Between readings the wait sleeps, repainting, up to 5 ms before the
+        // end (the last 5 ms are polled); 6200 came too late for that.
+        QCOMPARE(m_fx.desktop->sleeps, (std::vector<std::uint32_t>{695U, 395U, 95U}));
+    }
+
+    // Closing the main window during the run: the run finishes, then the
+    // program ends without showing the result dialog.
+    void closingTheWindowEndsTheProgram_data()
+    {
+        QTest::addColumn<int>("closeAtReading");  // -1: not closed
+        QTest::newRow("not closed") << -1;
+        QTest::newRow("closed during the settling wait") << 0;
+        QTest::newRow("closed after the computations") << 2;
+    }
+    void closingTheWindowEndsTheProgram()
+    {
+        QFETCH(int, closeAtReading);
+        m_ticks = oneRun(5000U, 4936U);
+        auto scripted = m_fx.desktop->onTick;
+        m_fx.desktop->onTick = [&, scripted] {
+            if (m_atTicks.size() == static_cast<std::size_t>(closeAtReading))
+                m_fx.window->close();
+            return scripted();
+        };
+        runBenchmark();
+        QCOMPARE(m_atTicks.size(), m_ticks.size());
+        QCOMPARE(CalcSeconds, 1.234F);
+        QVERIFY(DrawDone);
+        if (closeAtReading < 0) {
+            QCOMPARE(m_dialogs.size(), std::size_t{1});
+            QVERIFY(m_fx.desktop->endRequests.empty());
+        } else {
+            QVERIFY(m_fx.desktop->modalForms.isEmpty());
+            QCOMPARE(m_fx.desktop->endRequests, std::vector<int>{0});
+        }
     }
 
     void tickWrapInsideTheSettlingWait()

@@ -1,6 +1,7 @@
 // The benchmark result dialog: its texts, fonts, figures and closing.
 
 #include "benchmark_figures.h"
+#include "environment_locale.h"
 #include "escape_time.h"
 #include "escape_time_simd.h"
 #include "fonts.h"
@@ -15,11 +16,17 @@
 #include <QTest>
 
 using namespace quilfen;
+using quilfen::test::adoptEnvironmentLocale;
 
 class TestResultDialog : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { installFontSubstitutions(); }
+    void initTestCase()
+    {
+        const QString localeProblem = adoptEnvironmentLocale();
+        QVERIFY2(localeProblem.isEmpty(), qPrintable(localeProblem));
+        installFontSubstitutions();
+    }
     void init() { resetEngineState(); }
     void cleanup()
     {
@@ -35,6 +42,7 @@ private slots:
         QTest::addColumn<QString>("time");
         QTest::addColumn<QString>("ratio");
         QTest::newRow("4936 ms") << 1.234F << "259" << "1.234" << "1.05";
+        QTest::newRow("480 ms, four figures of MFLOPS") << 0.12F << "2667" << "0.12" << "10.82";
         QTest::newRow("0 ms") << 0.0F << "-" << "0." << "-";
     }
     void figuresOfTheLastRun()
@@ -44,7 +52,7 @@ private slots:
         QFETCH(QString, time);
         QFETCH(QString, ratio);
         CalcSeconds = seconds;
-        MflopsText = mflops.toStdString();
+        MflopsText = mflopsText(seconds);  // as the benchmark run formats it
         ResultDialog dialog;
         QCOMPARE(dialog.LabelTime->text(), time);
         QCOMPARE(dialog.LabelFLOPS->text(), mflops);

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include "environment_locale.h"
 #include "exact_compare.h"
 
 #include <cmath>
@@ -92,6 +93,12 @@ private:
     }
 
 private slots:
+    void initTestCase()
+    {
+        const QString localeProblem = adoptEnvironmentLocale();
+        QVERIFY2(localeProblem.isEmpty(), qPrintable(localeProblem));
+    }
+
     void init()
     {
         m_openings = 0;
@@ -320,8 +327,8 @@ private slots:
         QFETCH(int, box);
         MaxIter = 20;
         CalcCondition seenAtRun;
-        scripted().onDoEvents = [&] {
-            if (scripted().doEventsCalls == 1)
+        scripted().onRepaint = [&] {
+            if (scripted().repaintCalls == 1)
                 seenAtRun = CalcCond;
         };
         openDialog([&](MDCalcCond& d) {
@@ -396,6 +403,7 @@ private slots:
         QCOMPARE(m_fx.window->Label1->text(), kWaiting);
         QCOMPARE(scripted().tickReadings, 0);
         QCOMPARE(scripted().doEventsCalls, 0);
+        QCOMPARE(scripted().repaintCalls, 0);
     }
 
     // Closing by the window's control, by Escape, or with no handler at all
@@ -450,7 +458,9 @@ private slots:
     }
 
     // Red while computing and drawing, black with the time at the end; the
-    // dialog is hidden during the run and unloaded after it.
+    // dialog is hidden during the run and unloaded after it. The main window
+    // repaints once the dialog is hidden, but no input is handled before the
+    // drawing has finished.
     void statusSequence()
     {
         MaxIter = 20;
@@ -470,12 +480,20 @@ private slots:
             hiddenWhileRunning = hiddenWhileRunning && dialog && !dialog->isVisible() && dialog->isLoaded();
             return reading < 5 ? ticks[reading++] : 9999;
         };
-        scripted().onDoEvents = [&] {
+        bool repaintedWithTheDialogHidden = false;
+        scripted().onRepaint = [&] {
             record();
-            if (scripted().doEventsCalls == 1)
+            if (scripted().repaintCalls == 1) {
+                repaintedWithTheDialogHidden = dialog && !dialog->isVisible();
                 clearedBeforeTheWait = !DrawDone && scripted().tickReadings == 0 &&
                                        m_fx.window->Picture1->image().pixel(200, 200) ==
                                            m_fx.window->Picture1->backgroundColour().rgb();
+            }
+        };
+        bool inputBeforeTheDrawing = false;
+        scripted().onDoEvents = [&] {
+            record();
+            inputBeforeTheDrawing = inputBeforeTheDrawing || !DrawDone;
         };
         openDialog([&](MDCalcCond& d) {
             dialog = &d;
@@ -492,39 +510,53 @@ private slots:
         QCOMPARE(seen, expected);
         QCOMPARE(reading, 5);
         QCOMPARE(scripted().tickReadings, 5);
-        QCOMPARE(scripted().doEventsCalls, 2);
+        QCOMPARE(scripted().repaintCalls, 1);
+        QCOMPARE(scripted().doEventsCalls, 1);  // the drawing's, at its end
+        QVERIFY(!inputBeforeTheDrawing);
         QCOMPARE_EXACT(CalcSeconds, 2.453f);
         QVERIFY(hiddenWhileRunning);
+        QVERIFY(repaintedWithTheDialogHidden);
         QVERIFY(clearedBeforeTheWait);
         QVERIFY(DrawDone);
         QVERIFY(dialog.isNull());
     }
 
-    // The pause waits 1000 ticks whatever the counter does.
+    // The pause waits 1000 ticks whatever the counter does. It sleeps (the
+    // scripted clock moves on by the sleep) through all but the last 5 ms,
+    // which it polls: readings are the pause's start, the reading before the
+    // sleep, those after it up to the end, and the two around the computation.
     void pauseOnTheTickCount_data()
     {
         QTest::addColumn<quint32>("start");
         QTest::addColumn<quint32>("step");
         QTest::addColumn<int>("readings");
+        QTest::addColumn<QList<quint32>>("sleeps");
         QTest::addColumn<float>("seconds");
-        QTest::newRow("plain") << quint32(1000) << quint32(1) << 1003 << 0.001f;
-        QTest::newRow("wrap through zero") << quint32(0xFFFFFE00) << quint32(1) << 1003 << 0.001f;
-        QTest::newRow("through the signed boundary") << quint32(0x7FFFFE00) << quint32(1) << 1003
-                                                     << 0.001f;
-        QTest::newRow("coarse ticks") << quint32(0xFFFFFFF0) << quint32(16) << 66 << 0.016f;
-        QTest::newRow("large steps") << quint32(0) << quint32(999) << 5 << 0.999f;
+        // 1000, 1001, sleep 994, 1996 … 2000, then 2001 and 2002.
+        QTest::newRow("plain") << quint32(1000) << quint32(1) << 9 << QList<quint32>{994} << 0.001f;
+        QTest::newRow("wrap through zero")
+            << quint32(0xFFFFFE00) << quint32(1) << 9 << QList<quint32>{994} << 0.001f;
+        QTest::newRow("through the signed boundary")
+            << quint32(0x7FFFFE00) << quint32(1) << 9 << QList<quint32>{994} << 0.001f;
+        // S, S + 16, sleep 979, S + 1011 is past the end.
+        QTest::newRow("coarse ticks")
+            << quint32(0xFFFFFFF0) << quint32(16) << 5 << QList<quint32>{979} << 0.016f;
+        // 0, 999 leaves 1 ms: polled, no sleep.
+        QTest::newRow("large steps") << quint32(0) << quint32(999) << 5 << QList<quint32>{} << 0.999f;
     }
     void pauseOnTheTickCount()
     {
         QFETCH(quint32, start);
         QFETCH(quint32, step);
         QFETCH(int, readings);
+        QFETCH(QList<quint32>, sleeps);
         QFETCH(float, seconds);
         CalcCond = kFarRegion;
         scripted().ticks = start;
         scripted().tickStep = step;
         openDialog([](MDCalcCond& d) { d.CmdSet->click(); });
         QCOMPARE(scripted().tickReadings, readings);
+        QCOMPARE(QList<quint32>(scripted().sleeps.begin(), scripted().sleeps.end()), sleeps);
         QCOMPARE_EXACT(CalcSeconds, seconds);
     }
 
@@ -576,7 +608,7 @@ private slots:
         QCOMPARE(scripted().modalForms, QStringList{QStringLiteral("MDCalcCond")});
         QVERIFY(scripted().endRequests.empty());
         QVERIFY(scripted().openRequests.empty());
-        QCOMPARE(scripted().doEventsCalls, 2);
+        QCOMPARE(scripted().doEventsCalls, 1);
         QCOMPARE(CalcCond, (CalcCondition{-0.5, 0.0, 2.5}));
         QCOMPARE(status().colour, kBlack);
         QVERIFY(m_fx.window->Label1->text().startsWith(QStringLiteral("計算時間は")));

@@ -6,6 +6,7 @@
 #include <QRandomGenerator>
 #include <QTest>
 
+#include "environment_locale.h"
 #include "exact_compare.h"
 
 #include <cfloat>
@@ -15,6 +16,7 @@
 #include <string>
 
 using namespace quilfen;
+using quilfen::test::adoptEnvironmentLocale;
 
 namespace {
 
@@ -30,6 +32,11 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 class TestNumberText : public QObject {
     Q_OBJECT
 private slots:
+    void initTestCase()
+    {
+        const QString localeProblem = adoptEnvironmentLocale();
+        QVERIFY2(localeProblem.isEmpty(), qPrintable(localeProblem));
+    }
     void init() { resetEngineState(); }
     void cleanup() { resetEngineState(); }
 
@@ -245,7 +252,7 @@ private slots:
         std::string ones(100000, '1');
         QCOMPARE_EXACT(quilfen::numberOfText(ones), DBL_MAX);
         QCOMPARE_EXACT(quilfen::numberOfText(ones + "e-99990"),
-                 std::strtod("1111111111.1111111111111111111111", nullptr));
+                 1111111111.1111111111111111111111);
         QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1"), 0.0);
         QCOMPARE_EXACT(quilfen::numberOfText("0." + std::string(100000, '0') + "1e100010"), 1e9);
         // More than a million zeros after the point: an exponent of a million
@@ -267,7 +274,7 @@ private slots:
         for (int i = 0; i < 50000; ++i)
             spaced += " 7";
         QCOMPARE_EXACT(quilfen::numberOfText(spaced + "e-49999"),
-                 std::strtod("7.777777777777777777777777777777", nullptr));
+                 7.777777777777777777777777777777);
     }
 
     // The texts of the dialog's forms read back to the value they show: read

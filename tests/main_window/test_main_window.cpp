@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -200,6 +201,69 @@ private slots:
         QCOMPARE(font.pointSizeF(), 9.75);
         QCOMPARE(font.weight(), QFont::Normal);
         QCOMPARE(QFontInfo(font).family(), QStringLiteral("IPAPGothic"));
+    }
+
+    // While computing the status text is red; its frame stays black.
+    void statusFrameStaysBlack_data()
+    {
+        QTest::addColumn<QColor>("colour");
+        QTest::newRow("computing, red") << QColor(255, 0, 0);
+        QTest::newRow("done, black") << QColor(0, 0, 0);
+    }
+    void statusFrameStaysBlack()
+    {
+        QFETCH(QColor, colour);
+        MANDEL window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        window.setStatus(QStringLiteral("計算中です。お待ち下さい・・・"), colour);
+        const QImage shown = window.Label1->grab().toImage();
+        const QRgb black = qRgb(0, 0, 0);
+        for (int x = 0; x < shown.width(); ++x) {
+            QCOMPARE(shown.pixel(x, 0), black);
+            QCOMPARE(shown.pixel(x, shown.height() - 1), black);
+        }
+        for (int y = 0; y < shown.height(); ++y) {
+            QCOMPARE(shown.pixel(0, y), black);
+            QCOMPARE(shown.pixel(shown.width() - 1, y), black);
+        }
+        bool textInColour = false;
+        for (int y = 1; y + 1 < shown.height() && !textInColour; ++y)
+            for (int x = 1; x + 1 < shown.width() && !textInColour; ++x)
+                textInColour = shown.pixel(x, y) == colour.rgb();
+        QVERIFY(textInColour);
+    }
+
+    // Started without a display, the program says so in one line and ends
+    // with status 1, before Qt would abort with advice to reinstall.
+    void noDisplay_data()
+    {
+        QTest::addColumn<bool>("setEmpty");
+        QTest::newRow("none set") << false;
+        QTest::newRow("all set empty") << true;
+    }
+    void noDisplay()
+    {
+        QFETCH(bool, setEmpty);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+            if (setEmpty)
+                environment.insert(QString::fromLatin1(name), QString());
+            else
+                environment.remove(QString::fromLatin1(name));
+        }
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QCoreApplication::applicationDirPath() + QStringLiteral("/quilfen"), {});
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 1);
+        QCOMPARE(program.readAllStandardOutput(), QByteArray());
+        const QByteArray message = program.readAllStandardError();
+        QCOMPARE(message.count('\n'), 1);
+        QVERIFY(message.endsWith('\n'));
+        for (const char* part : {"quilfen: no display", "DISPLAY", "desktop session", "quilfen-cli"})
+            QVERIFY2(message.contains(part), message.constData());
     }
 
     void menus()

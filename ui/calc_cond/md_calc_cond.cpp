@@ -47,17 +47,6 @@ double numberOf(const QLineEdit* box)
     return numberOfText(box->text().toStdString());
 }
 
-// Waits until the tick count has advanced by `ticks` ms, processing no
-// events. The difference is taken in 32 bits, so a wrap of the counter
-// changes nothing; a counter that jumps backwards ends the wait at once
-// instead of waiting for it to come round again.
-void waitTicks(std::uint32_t ticks)
-{
-    const std::uint32_t start = platform().tickCount();
-    while (static_cast<std::uint32_t>(platform().tickCount() - start) < ticks) {
-    }
-}
-
 }  // namespace
 
 QString MDCalcCond::previewPicturePath()
@@ -275,11 +264,13 @@ void MDCalcCond::CmdSet_Click()
     DrawDone = false;
     showStatus(QStringLiteral("計算中です。お待ち下さい・・・"), kRunningColour);
 
-    // Hidden but still loaded; the main window repaints once.
+    // Hidden but still loaded. The main window repaints where the dialog
+    // was, during the pause too: under a window manager the exposes come a
+    // few milliseconds after hide(). No input is handled until the drawing.
     hide();
-    platform().doEvents();
+    platform().repaintWindows();
 
-    waitTicks(kSettlingTicks);
+    waitTicks(platform().tickCount(), kSettlingTicks);
 
     // Only the computation is timed, not the drawing.
     const std::uint32_t t1 = platform().tickCount();

@@ -5,9 +5,12 @@
 #include "picture_box.h"
 #include "platform.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QScopedValueRollback>
+#include <qdrawutil.h>
 
 namespace quilfen {
 
@@ -24,6 +27,21 @@ constexpr int kClientHeight = 437;
 // run inside another one (and could reach a dialog that is being closed),
 // so such input is dropped instead.
 bool g_commandRunning = false;
+
+// The status line: a label whose one-pixel frame is black whatever colour
+// its text has (a plain frame is drawn in the text's colour).
+class StatusLine : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        QLabel::paintEvent(event);
+        QPainter painter(this);
+        qDrawPlainRect(&painter, frameRect(), Qt::black, lineWidth());
+    }
+};
 
 }  // namespace
 
@@ -52,7 +70,7 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
     Picture1->setGeometry(8, 0, 401, 401);
     Picture1->setFocusPolicy(Qt::StrongFocus);
 
-    Label1 = new QLabel(QStringLiteral("待機中です"), client);
+    Label1 = new StatusLine(QStringLiteral("待機中です"), client);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(7, 412, 403, 20);
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -159,6 +177,12 @@ bool startMainWindow(MANDEL& window)
 void MANDEL::MenuFileEnd_Click()
 {
     platform().endProgram(0);
+}
+
+void MANDEL::closeEvent(QCloseEvent* event)
+{
+    m_closed = true;
+    QMainWindow::closeEvent(event);
 }
 
 void MANDEL::setStatus(const QString& text, const QColor& colour)

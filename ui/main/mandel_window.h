@@ -39,10 +39,16 @@ public:
     void Picture1_MouseMove(int button, int shift, float x, float y);
     void Picture1_MouseUp(int button, int shift, float x, float y);
 
-    // Sets the status line's text and colour and repaints it at once.
+    // Sets the status line's text colour and text and repaints it at once;
+    // its frame stays black.
     void setStatus(const QString& text, const QColor& colour);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    bool m_closed = false;  // the window has been closed; the program is ending
+
     QAction* addMenuItem(class QMenu* menu, const char* name, const QString& caption,
                          void (MANDEL::*handler)());
 };
