@@ -10,6 +10,7 @@
 #include "number_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cinttypes>
 #include <cmath>
@@ -143,7 +144,8 @@ int runBench(const Options& options)
         printJson(result);
     else
         printText(result);
-    if (std::fflush(stdout) != 0)
+    // Nothing but the printing above has run since a write could fail.
+    if (finishStandardOutput(std::ferror(stdout) ? errno : 0) != 0)
         return 1;
     if (!result.valid) {
         std::fprintf(stderr,

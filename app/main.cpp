@@ -6,8 +6,13 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char* argv[])
 {
+    // Under a file size limit (ulimit -f) a save fails with its message
+    // instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilfen"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));
