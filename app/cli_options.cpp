@@ -144,12 +144,15 @@ double Options::requireDouble(const std::string& name) const
         (error != std::errc() && error != std::errc::result_out_of_range) ||
         end != digits.data() + digits.size())
         throw refuse("is not a number");
-    if (error == std::errc::result_out_of_range)
-        throw refuse(!(format == std::chars_format::hex ? digits.find_first_of("pP") == std::string_view::npos ||
-                                                              digits[digits.find_first_of("pP") + 1] != '-'
-                                                        : beyondLargest(text))
-                         ? "is too close to zero for a double: it would read as 0"
-                         : "is too large for a double (largest about 1.8e308)");
+    if (error == std::errc::result_out_of_range) {
+        // A hexadecimal form is too small exactly when its binary exponent is negative.
+        const std::size_t p = digits.find_first_of("pP");
+        const bool tooLarge = format == std::chars_format::hex
+                                  ? p == std::string_view::npos || digits.substr(p + 1, 1) != "-"
+                                  : beyondLargest(text);
+        throw refuse(tooLarge ? "is too large for a double (largest about 1.8e308)"
+                              : "is too close to zero for a double: it would read as 0");
+    }
     if (std::isnan(value))
         throw refuse("is not a number (NaN)");
     if (std::isinf(value))

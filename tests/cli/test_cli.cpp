@@ -184,6 +184,7 @@ private slots:
         QTest::newRow("a blank after the number") << QStringList{"grid", "--range", "2.5 "} + region << true;
         QTest::newRow("tabs and line feeds around") << QStringList{"grid", "--range", "\t2.5\n"} + region << true;
         QTest::newRow("a plus sign") << QStringList{"grid", "--range", "+2.5"} + region << true;
+        QTest::newRow("hexadecimal, 0x1.4p1") << QStringList{"grid", "--range", "0x1.4p1"} + region << true;
         QTest::newRow("blanks around the limit")
             << QStringList{"grid", "--range", "2.5", "--centre-re", "0", "--centre-im", "0", "--max-iter", " 20 "}
             << true;
@@ -217,6 +218,8 @@ private slots:
         QTest::newRow("0.0000001e-320 underflows") << "0.0000001e-320" << QByteArray("is too close to zero");
         QTest::newRow("1e400 overflows") << "1e400" << QByteArray("is too large");
         QTest::newRow("123456e305 overflows") << "123456e305" << QByteArray("is too large");
+        QTest::newRow("0x1p-2000 underflows") << "0x1p-2000" << QByteArray("is too close to zero");
+        QTest::newRow("0x1p2000 overflows") << "0x1p2000" << QByteArray("is too large");
         QTest::newRow("inf") << "inf" << QByteArray("is infinite");
         QTest::newRow("-infinity") << "-infinity" << QByteArray("is infinite");
         QTest::newRow("nan") << "nan" << QByteArray("is not a number (NaN)");
