@@ -1,7 +1,7 @@
 #include "bmp_writer.h"
 
-#include <QBuffer>
 #include <QFile>
+#include <QIODevice>
 #include <QImageWriter>
 #include <QRandomGenerator>
 
@@ -58,23 +58,40 @@ QByteArray folderOf(const QByteArray& path)
     return path.left(slash);
 }
 
-// Writes all of data to fd; returns 0 or the errno of the failing write.
-int writeAll(int fd, const QByteArray& data)
-{
-    const char* next = data.constData();
-    qsizetype left = data.size();
-    while (left > 0) {
-        const ssize_t written = ::write(fd, next, static_cast<std::size_t>(left));
-        if (written < 0) {
-            if (errno == EINTR)
+// The image writer's output straight into a descriptor, keeping the errno
+// of a failed write (Qt's own file classes report some failures only as
+// "Unknown error"). Sequential, so a handler that wanted to seek would fail
+// rather than write in the wrong place.
+class DescriptorDevice : public QIODevice {
+public:
+    explicit DescriptorDevice(int fd) : m_fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+
+    bool isSequential() const override { return true; }
+    int errorNumber() const { return m_errorNumber; }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+
+    qint64 writeData(const char* data, qint64 size) override
+    {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t written = ::write(m_fd, data + done, static_cast<std::size_t>(size - done));
+            if (written < 0 && errno == EINTR)
                 continue;
-            return errno;
+            if (written < 0) {
+                m_errorNumber = errno;
+                return -1;
+            }
+            done += written;
         }
-        next += written;
-        left -= written;
+        return done;
     }
-    return 0;
-}
+
+private:
+    int m_fd;
+    int m_errorNumber = 0;
+};
 
 // A temporary file in the folder, created new with the usual permission
 // bits; returns the descriptor, or -1 with errno set.
@@ -101,15 +118,6 @@ bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QStri
 {
     if (nativePath.isEmpty() || nativePath.contains('\0'))
         return failWithErrno(error, ENOENT);
-
-    QByteArray bytes;
-    {
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        QImageWriter writer(&buffer, "BMP");
-        if (!writer.write(image))
-            return fail(error, writer.errorString());
-    }
 
     // The target as it is now: only a regular file may be replaced, and a
     // link to one is followed so that the link itself stays.
@@ -139,17 +147,27 @@ bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QStri
     // After the owner: a change of owner clears the set-user and set-group bits.
     if (errorNumber == 0 && exists && ::fchmod(fd, old.st_mode & 07777) != 0)
         errorNumber = errno;
-    if (errorNumber == 0)
-        errorNumber = writeAll(fd, bytes);
-    if (errorNumber == 0 && ::fsync(fd) != 0)
+    // A failure of the image writer itself (not of a write) has only its text.
+    bool encoded = true;
+    QString writerError;
+    if (errorNumber == 0) {
+        DescriptorDevice device(fd);
+        QImageWriter writer(&device, "BMP");
+        if (!writer.write(image)) {
+            encoded = false;
+            errorNumber = device.errorNumber();
+            writerError = writer.errorString();
+        }
+    }
+    if (errorNumber == 0 && encoded && ::fsync(fd) != 0)
         errorNumber = errno;
     if (::close(fd) != 0 && errorNumber == 0)
         errorNumber = errno;
-    if (errorNumber == 0 && ::rename(temporary.constData(), target.constData()) != 0)
+    if (errorNumber == 0 && encoded && ::rename(temporary.constData(), target.constData()) != 0)
         errorNumber = errno;
-    if (errorNumber != 0) {
+    if (errorNumber != 0 || !encoded) {
         ::unlink(temporary.constData());
-        return failWithErrno(error, errorNumber);
+        return errorNumber != 0 ? failWithErrno(error, errorNumber) : fail(error, writerError);
     }
     return true;
 }
