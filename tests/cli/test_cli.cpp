@@ -17,13 +17,9 @@
 #include <QStandardPaths>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace quilfen;
@@ -314,22 +310,10 @@ private slots:
         const QByteArray native = QFile::encodeName(target);
         QString script = QStringLiteral("exec \"$0\" \"$@\"");
         mode_t kindBits = S_IFREG;
-        if (kind == QLatin1String("pipe")) {
-            QCOMPARE(mkfifo(native.constData(), 0600), 0);
-            kindBits = S_IFIFO;
-        } else if (kind == QLatin1String("device")) {
-            if (mknod(native.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
-                QSKIP("cannot make a device node here (needs root and CAP_MKNOD)");
-            kindBits = S_IFCHR;
-        } else if (kind == QLatin1String("socket")) {
-            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            QVERIFY(native.size() < qsizetype(sizeof address.sun_path));
-            std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
-            QCOMPARE(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-            close(fd);
-            kindBits = S_IFSOCK;
+        if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
+            if (!makeSpecialFile(target, kind))
+                QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
+            kindBits = kind == QLatin1String("pipe") ? S_IFIFO : kind == QLatin1String("device") ? S_IFCHR : S_IFSOCK;
         } else if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(target));
             kindBits = S_IFDIR;

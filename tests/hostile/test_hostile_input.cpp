@@ -34,16 +34,12 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstring>
 #include <functional>
 #include <memory>
 
 #include <sched.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 using namespace quilfen;
@@ -511,20 +507,9 @@ private slots:
                 QVERIFY(disk->makeReadOnly());
         } else if (kind == QLatin1String("long name")) {
             target = sub + QLatin1Char('/') + QString(300, QLatin1Char('m')) + QStringLiteral(".bmp");
-        } else if (kind == QLatin1String("pipe")) {
-            QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
-        } else if (kind == QLatin1String("device")) {
-            if (mknod(QFile::encodeName(target).constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
-                QSKIP("cannot make a device node here (needs root and CAP_MKNOD)");
-        } else if (kind == QLatin1String("socket")) {
-            const QByteArray native = QFile::encodeName(target);
-            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-            sockaddr_un address{};
-            address.sun_family = AF_UNIX;
-            QVERIFY(native.size() < qsizetype(sizeof address.sun_path));
-            std::memcpy(address.sun_path, native.constData(), static_cast<std::size_t>(native.size()));
-            QCOMPARE(bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-            close(fd);
+        } else if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
+            if (!makeSpecialFile(target, kind))
+                QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
         } else {
             QVERIFY(writeFile(target, oldFile));
             QCOMPARE(chmod(QFile::encodeName(target).constData(), 0604), 0);
