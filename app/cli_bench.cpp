@@ -11,6 +11,7 @@
 #include "number_text.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <cinttypes>
@@ -163,7 +164,8 @@ int runBench(const Options& options)
         printJson(result);
     else
         printText(result);
-    if (std::fflush(stdout) != 0)
+    // Nothing but the printing above has run since a write could fail.
+    if (finishStandardOutput(std::ferror(stdout) ? errno : 0) != 0)
         return 1;
     if (!result.valid) {
         std::fprintf(stderr,

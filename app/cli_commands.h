@@ -11,4 +11,9 @@ int runGrid(const Options& options);
 int runBench(const Options& options);
 int runRender(const Options& options, int argc, char** argv);
 
+// Flushes standard output. If that or an earlier write (whose errno is
+// writeError, 0 for none) failed, says so on standard error with the
+// system's reason and returns 1; otherwise returns 0.
+int finishStandardOutput(int writeError);
+
 }  // namespace quilfen::cli

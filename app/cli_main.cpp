@@ -17,13 +17,24 @@
 //       as a BMP file, coloured with FILE or with default.qpl beside the
 //       program. An unreadable palette or a failed write: exit status 1.
 //
-// Bad or missing arguments: a message on stderr and exit status 2.
+//   quilfen-cli --help (or -h): this usage on standard output, exit status 0.
+//
+// Options are written "--name value" or "--name=value". Bad or missing
+// arguments: a message on stderr and exit status 2. Output that cannot be
+// written (standard output full or closed, a failed --out) is reported on
+// stderr with the system's reason, exit status 1.
 
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "mandel11.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 
@@ -41,8 +52,9 @@ int runGrid(const Options& options)
     CalcMandel();
 
     std::string line;
+    int writeError = 0;
     const int last = 2 * HalfSize;
-    for (int i = 0; i <= last; ++i) {
+    for (int i = 0; i <= last && writeError == 0; ++i) {
         line.clear();
         for (int j = 0; j <= last; ++j) {
             if (j > 0)
@@ -50,9 +62,22 @@ int runGrid(const Options& options)
             line += std::to_string(IterMap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
         }
         line += '\n';
-        std::fputs(line.c_str(), stdout);
+        if (std::fputs(line.c_str(), stdout) == EOF)
+            writeError = errno;
     }
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return finishStandardOutput(writeError);
+}
+
+int finishStandardOutput(int writeError)
+{
+    if (std::fflush(stdout) != 0 && writeError == 0)
+        writeError = errno;
+    if (writeError == 0 && std::ferror(stdout))
+        writeError = EIO;
+    if (writeError == 0)
+        return 0;
+    std::fprintf(stderr, "quilfen-cli: cannot write to standard output: %s\n", std::strerror(writeError));
+    return 1;
 }
 
 }  // namespace quilfen::cli
@@ -63,14 +88,51 @@ constexpr const char* kUsage =
     "usage: quilfen-cli grid --centre-re X --centre-im Y --range R --max-iter M\n"
     "       quilfen-cli bench [--runs N] [--threads T] [--json]\n"
     "       quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M"
-    " [--palette FILE] --out FILE\n";
+    " [--palette FILE] --out FILE\n"
+    "       quilfen-cli --help\n"
+    "options may also be written --name=value\n";
+
+// A descriptor 0, 1 or 2 that the caller left closed would be taken by the
+// next file opened, and standard output would go into it. Each is held by
+// /dev/null opened for reading only, so a write to a closed standard output
+// fails as it should (EBADF).
+void holdClosedStandardDescriptors()
+{
+    for (;;) {
+        const int fd = ::open("/dev/null", O_RDONLY);
+        if (fd < 0)
+            return;
+        if (fd > STDERR_FILENO) {
+            ::close(fd);
+            return;
+        }
+    }
+}
+
+bool asksForHelp(int argc, char* argv[])
+{
+    for (int k = 1; k < argc; ++k) {
+        const std::string argument = argv[k];
+        if (argument == "--help" || argument == "-h")
+            return true;
+    }
+    return false;
+}
 
 }  // namespace
 
 int main(int argc, char* argv[])
 {
     using namespace quilfen::cli;
+    holdClosedStandardDescriptors();
+    // A file size limit (ulimit -f) then fails the write with "File too large"
+    // instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     try {
+        if (asksForHelp(argc, argv)) {
+            std::fputs(kUsage, stdout);
+            return finishStandardOutput(0);
+        }
         if (argc < 2)
             throw UsageError("missing command");
         const std::string command = argv[1];

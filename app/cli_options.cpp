@@ -1,9 +1,11 @@
 #include "cli_options.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <cstdlib>
+#include <optional>
+#include <string_view>
+#include <system_error>
 
 namespace quilfen::cli {
 
@@ -12,18 +14,74 @@ bool isOptionName(const std::string& s)
 {
     return s.size() > 2 && s.compare(0, 2, "--") == 0;
 }
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The text without the blanks before and after it.
+std::string_view trimmed(std::string_view text)
+{
+    while (!text.empty() && isBlank(text.front()))
+        text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back()))
+        text.remove_suffix(1);
+    return text;
+}
+
+// Whether a decimal text that a double cannot hold is too large (rather than
+// too close to zero): its first significant digit lies at or above the point
+// once the exponent is applied.
+bool beyondLargest(std::string_view text)
+{
+    if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+        text.remove_prefix(1);
+    const std::size_t e = text.find_first_of("eE");
+    const std::string_view mantissa = text.substr(0, e);
+    long long exponent = 0;
+    if (e != std::string_view::npos) {
+        std::string_view digits = text.substr(e + 1);
+        const bool negative = !digits.empty() && digits.front() == '-';
+        if (!digits.empty() && (digits.front() == '+' || digits.front() == '-'))
+            digits.remove_prefix(1);
+        for (char c : digits)
+            exponent = std::min(exponent * 10 + (c - '0'), 1'000'000'000LL);
+        if (negative)
+            exponent = -exponent;
+    }
+    // Where the first significant digit lies: n > 0 is the n-th digit before
+    // the point, n <= 0 the (1 - n)-th after it.
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::string_view whole = mantissa.substr(0, point);
+    const std::string_view fraction = mantissa.substr(std::min(point + 1, mantissa.size()));
+    long long position = 0;
+    if (const std::size_t first = whole.find_first_not_of('0'); first != std::string_view::npos)
+        position = static_cast<long long>(whole.size() - first);
+    else if (const std::size_t next = fraction.find_first_not_of('0'); next != std::string_view::npos)
+        position = -static_cast<long long>(next);
+    return position + exponent > 0;
+}
 }  // namespace
 
 Options::Options(int argc, char** argv)
 {
     for (int k = 0; k < argc; ++k) {
-        const std::string name = argv[k];
+        std::string name = argv[k];
         if (!isOptionName(name))
             throw UsageError("unexpected argument '" + name + "'");
+        // "--name=value" is "--name value".
+        std::optional<std::string> value;
+        if (const std::size_t equals = name.find('='); equals != std::string::npos) {
+            value = name.substr(equals + 1);
+            name.resize(equals);
+        }
         if (m_values.count(name) || m_flags.count(name))
             throw UsageError("option " + name + " given twice");
-        if (k + 1 < argc && !isOptionName(argv[k + 1]))
-            m_values[name] = argv[++k];
+        if (!value && k + 1 < argc && !isOptionName(argv[k + 1]))
+            value = argv[++k];
+        if (value)
+            m_values[name] = *value;
         else
             m_flags.insert(name);
     }
@@ -59,30 +117,63 @@ std::string Options::stringOr(const std::string& name, const std::string& fallba
 
 double Options::requireDouble(const std::string& name) const
 {
-    const std::string text = requireString(name);
-    // from_chars reads a full stop as the point in every locale (strtod
-    // would take the locale's); it takes no "+", so that is skipped here.
-    const char* first = text.c_str();
-    const char* last = first + text.size();
-    if (first != last && *first == '+' && last - first > 1 && first[1] != '-')
-        ++first;
+    const std::string written = requireString(name);
+    const std::string_view text = trimmed(written);
+    auto refuse = [&](const std::string& why) {
+        return UsageError("option " + name + ": '" + written + "' " + why);
+    };
+    if (text.empty())
+        throw refuse("is empty, not a number");
+
+    // Read without regard to the locale; a plus sign and a hexadecimal form
+    // ("0x1p-3") are taken as well.
+    std::string_view digits = text;
+    bool negative = false;
+    if (digits.front() == '+' || digits.front() == '-') {
+        negative = digits.front() == '-';
+        digits.remove_prefix(1);
+    }
+    auto format = std::chars_format::general;
+    if (digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X')) {
+        format = std::chars_format::hex;
+        digits.remove_prefix(2);
+    }
     double value = 0.0;
-    const auto [end, error] = std::from_chars(first, last, value);
-    if (text.empty() || end != last || error != std::errc() || !std::isfinite(value))
-        throw UsageError("option " + name + ": '" + text + "' is not a finite number");
-    return value;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value, format);
+    if (digits.empty() || digits.front() == '+' || digits.front() == '-' ||
+        (error != std::errc() && error != std::errc::result_out_of_range) ||
+        end != digits.data() + digits.size())
+        throw refuse("is not a number");
+    if (error == std::errc::result_out_of_range) {
+        // A hexadecimal form is too small exactly when its binary exponent is negative.
+        const std::size_t p = digits.find_first_of("pP");
+        const bool tooLarge = format == std::chars_format::hex
+                                  ? p == std::string_view::npos || digits.substr(p + 1, 1) != "-"
+                                  : beyondLargest(text);
+        throw refuse(tooLarge ? "is too large for a double (largest about 1.8e308)"
+                              : "is too close to zero for a double: it would read as 0");
+    }
+    if (std::isnan(value))
+        throw refuse("is not a number (NaN)");
+    if (std::isinf(value))
+        throw refuse("is infinite, not a finite number");
+    return negative ? -value : value;
 }
 
 std::int64_t Options::requireInt(const std::string& name, std::int64_t low, std::int64_t high) const
 {
-    const std::string text = requireString(name);
-    errno = 0;
-    char* end = nullptr;
-    const long long value = std::strtoll(text.c_str(), &end, 10);
-    if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE || value < low ||
-        value > high)
-        throw UsageError("option " + name + ": '" + text + "' is not a whole number from " +
-                         std::to_string(low) + " to " + std::to_string(high));
+    const std::string written = requireString(name);
+    std::string_view text = trimmed(written);
+    if (!text.empty() && text.front() == '+' && text.size() > 1 && text[1] != '-')
+        text.remove_prefix(1);
+    long long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    const std::string range = "from " + std::to_string(low) + " to " + std::to_string(high);
+    if (text.empty() || (error != std::errc() && error != std::errc::result_out_of_range) ||
+        end != text.data() + text.size())
+        throw UsageError("option " + name + ": '" + written + "' is not a whole number " + range);
+    if (error == std::errc::result_out_of_range || value < low || value > high)
+        throw UsageError("option " + name + ": '" + written + "' is outside the range " + range);
     return value;
 }
 

@@ -12,7 +12,7 @@ struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// "--name value" pairs and bare "--flag"s of a command line.
+// "--name value" and "--name=value" pairs and bare "--flag"s of a command line.
 class Options {
 public:
     // Throws UsageError for a repeated option or a stray argument.
@@ -22,9 +22,12 @@ public:
     bool flag(const std::string& name) const;
     std::string requireString(const std::string& name) const;
     std::string stringOr(const std::string& name, const std::string& fallback) const;
-    // A finite C++ double, the whole text used.
+    // A finite double (subnormals included), the whole text used apart from
+    // blanks before and after it; read the same in every locale. A refusal
+    // says why: not a number, infinite, too large, or too close to zero.
     double requireDouble(const std::string& name) const;
-    // A decimal integer within [low, high], the whole text used.
+    // A decimal integer within [low, high], the whole text used apart from
+    // blanks before and after it.
     std::int64_t requireInt(const std::string& name, std::int64_t low, std::int64_t high) const;
     std::int64_t intOr(const std::string& name, std::int64_t fallback, std::int64_t low,
                        std::int64_t high) const;

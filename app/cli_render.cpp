@@ -84,7 +84,8 @@ int runRender(const Options& options, int argc, char** argv)
 
     QString error;
     const QImage picture = visiblePicture(*grid, maxIter, *table);
-    if (!writeBmpAtomically(picture, QString::fromStdString(out), &error)) {
+    // The name's own bytes: it need not be valid UTF-8.
+    if (!writeBmpAtomically(picture, QByteArray::fromStdString(out), &error)) {
         std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", out.c_str(), qPrintable(error));
         return 1;
     }

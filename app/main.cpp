@@ -6,6 +6,7 @@
 
 #include <QApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -42,6 +43,9 @@ int main(int argc, char* argv[])
         return 1;
     }
 
+    // Under a file size limit (ulimit -f) a save fails with its message
+    // instead of ending the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilfen"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));

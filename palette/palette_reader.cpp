@@ -36,9 +36,8 @@
 #include "palette_reader.h"
 
 #include "mandel11.h"
+#include "regular_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -213,18 +212,12 @@ struct FileCloser {
 };
 
 // The file at path opened for reading, or nullptr when it cannot be opened
-// or is not a regular file. O_NONBLOCK keeps the open of a named pipe from
-// waiting for a writer; it changes nothing for a regular file.
-std::FILE* openRegularFile(const std::string& path)
+// or is not a regular file.
+std::FILE* openRegularStream(const std::string& path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openRegularFile(path);
     if (fd < 0)
         return nullptr;
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return nullptr;
-    }
     std::FILE* file = ::fdopen(fd, "rb");
     if (!file)
         ::close(fd);
@@ -235,7 +228,7 @@ std::FILE* openRegularFile(const std::string& path)
 
 PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
 {
-    const std::unique_ptr<std::FILE, FileCloser> file(openRegularFile(path));
+    const std::unique_ptr<std::FILE, FileCloser> file(openRegularStream(path));
     if (!file)
         return PaletteReadResult::OpenFailed;
 

@@ -19,14 +19,35 @@ QString folded(const QString& name)
 MemoryRegistry::Key& MemoryRegistry::keyAt(const QString& path)
 {
     const QString normal = normaliseKeyPath(path);
-    // As on the desktop's registry, a key's parents exist with it.
-    const qsizetype parentEnd = normal.lastIndexOf(QLatin1Char('\\'));
-    if (parentEnd > 0)
-        keyAt(normal.left(parentEnd));
     Key& key = m_keys[folded(normal)];
     if (key.path.isEmpty())
         key.path = normal;
     return key;
+}
+
+std::map<QString, RegistryValue>& MemoryRegistry::valuesAt(const QString& path)
+{
+    return keyAt(path).values;
+}
+
+QString MemoryRegistry::foldedName(const QString& name)
+{
+    return folded(name);
+}
+
+MemoryRegistry::KeyMap::const_iterator MemoryRegistry::findKey(const QString& foldedPath) const
+{
+    return m_keys.find(foldedPath);
+}
+
+bool MemoryRegistry::hasSubKeys(const QString& foldedPath) const
+{
+    // As on the desktop's registry, a key's parents exist with it. They are
+    // not stored: the keys below a path sort right after the path and its
+    // separator, so one ordered lookup finds whether there is any.
+    const QString prefix = foldedPath + QLatin1Char('\\');
+    const auto below = m_keys.lower_bound(prefix);
+    return below != m_keys.end() && below->first.startsWith(prefix);
 }
 
 void MemoryRegistry::setValue(const QString& key, const QString& valueName, const RegistryValue& value)
@@ -81,8 +102,9 @@ std::int32_t MemoryRegistry::openKey(RegistryKey root, const QString& subKey, st
 
     if (status == kErrorSuccess)
         status = refresh();
-    const auto found = m_keys.find(folded(path));
-    if (status == kErrorSuccess && found == m_keys.end() && !path.isEmpty())
+    const QString foldedPath = folded(path);
+    const auto found = findKey(foldedPath);
+    if (status == kErrorSuccess && found == m_keys.end() && !path.isEmpty() && !hasSubKeys(foldedPath))
         status = kErrorFileNotFound;
     if (status == kErrorSuccess && found != m_keys.end() && (access & ~found->second.grantedAccess) != 0)
         status = kErrorAccessDenied;

@@ -62,6 +62,11 @@ protected:
     // here, or return a failure status that every open then gives.
     virtual std::int32_t refresh() { return kErrorSuccess; }
 
+    // The values of a key, created if needed; the reference stays valid until
+    // clear(). Names in it are case-folded with foldedName().
+    std::map<QString, RegistryValue>& valuesAt(const QString& path);
+    static QString foldedName(const QString& name);
+
 private:
     struct Key {
         QString path;  // as first written
@@ -73,9 +78,14 @@ private:
         std::map<QString, RegistryValue> values;  // as they were when opened
     };
 
-    Key& keyAt(const QString& path);
+    using KeyMap = std::map<QString, Key>;
 
-    std::map<QString, Key> m_keys;  // by case-folded path
+    Key& keyAt(const QString& path);
+    KeyMap::const_iterator findKey(const QString& foldedPath) const;
+    // Whether some key lies below foldedPath (which makes it a parent key).
+    bool hasSubKeys(const QString& foldedPath) const;
+
+    KeyMap m_keys;  // by case-folded path; parents of a key are implied, not stored
     std::map<RegistryKey, Handle> m_handles;
     RegistryKey m_nextHandle = 0x100;
 };

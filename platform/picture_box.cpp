@@ -1,5 +1,8 @@
 #include "picture_box.h"
 
+#include "regular_file.h"
+
+#include <QFile>
 #include <QPainter>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -16,6 +19,10 @@ namespace {
 // wild mouse position or region never overflows an int; both draws of an XOR
 // figure are pulled in the same way, so they still cancel.
 constexpr double kPixelBound = 1.0e6;
+
+// A picture file larger than this is not shown (a bitmap of the preview's
+// size takes about 120 KB).
+constexpr std::size_t kMaxPictureFileBytes = 64u << 20;
 
 int toPixelCoordinate(double v)
 {
@@ -292,8 +299,13 @@ bool PictureBox::LoadPicture(const QString& path)
 {
     syncImageSize();
     m_image.fill(backgroundColour());
+    // Read as the palette reader reads: a named pipe or a device under the
+    // name must not hang the window or fill the memory.
+    const FileContent file = readRegularFile(QFile::encodeName(path).toStdString(), kMaxPictureFileBytes);
     QImage picture;
-    const bool loaded = picture.load(path);
+    const bool loaded = file.status == FileReadStatus::Read &&
+                        picture.loadFromData(reinterpret_cast<const uchar*>(file.bytes.data()),
+                                             static_cast<int>(file.bytes.size()));
     if (loaded) {
         QPainter painter(&m_image);
         painter.drawImage(0, 0, picture);

@@ -28,7 +28,8 @@ public:
     void Refresh() override;
 
     // Wipes the drawing and shows the bitmap file at its natural size from
-    // the top-left corner; false (and a blank picture) if it cannot be read.
+    // the top-left corner; false (and a blank picture) if it cannot be read,
+    // is not a regular file or is larger than 64 MiB.
     bool LoadPicture(const QString& path);
 
     // The persistent image, as large as the widget.

@@ -2,6 +2,11 @@
 
 #include "tick_count.h"
 
+#include <QFile>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cassert>
 
 namespace quilfen {
@@ -31,6 +36,16 @@ std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms)
         if (const std::uint32_t sleep = sleepableTicks(start, ms, now); sleep > 0)
             desktop.sleepRepainting(sleep);
     }
+}
+
+bool isStartableProgram(const QString& path)
+{
+    if (!path.startsWith(QLatin1Char('/')))
+        return false;
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    return ::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
+           ::access(native.constData(), X_OK) == 0;
 }
 
 }  // namespace quilfen

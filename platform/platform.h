@@ -104,4 +104,9 @@ std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms);
 Platform& platform();
 void setPlatform(Platform* platform);
 
+// Whether path may be started as a program: an absolute path to a regular
+// file that may be executed. A bare or relative name is never looked up
+// through $PATH or the current folder.
+bool isStartableProgram(const QString& path);
+
 }  // namespace quilfen

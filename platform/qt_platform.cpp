@@ -214,6 +214,9 @@ bool QtPlatform::fileExists(const QString& path)
 
 bool QtPlatform::startProgram(const QString& path)
 {
+    // Never looked up through $PATH or the current folder.
+    if (!isStartableProgram(path))
+        return false;
     return QProcess::startDetached(path, {});
 }
 

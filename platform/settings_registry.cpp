@@ -1,8 +1,10 @@
 #include "settings_registry.h"
 
-#include <QFile>
-#include <QFileInfo>
+#include "regular_file.h"
 
+#include <QFile>
+
+#include <cerrno>
 #include <optional>
 
 namespace quilfen {
@@ -59,15 +61,23 @@ std::optional<RegistryValue> parseValue(const QString& written)
     return textValue(written);
 }
 
-// The key path of a section header under the local-machine root, or nullopt.
-std::optional<QString> sectionKey(const QString& header)
+// The key path of a section header under the local-machine root, or nullopt
+// (another root, or a path deeper or with longer names than a registry has).
+std::optional<QString> sectionKey(QStringView header)
 {
-    const QString name = normaliseKeyPath(header.trimmed());
-    if (name.compare(kRootName, Qt::CaseInsensitive) == 0)
-        return QString();
-    if (name.startsWith(kRootName + QLatin1Char('\\'), Qt::CaseInsensitive))
-        return name.mid(kRootName.size() + 1);
-    return std::nullopt;
+    const QList<QStringView> parts = header.trimmed().split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    if (parts.isEmpty() || parts.front().compare(kRootName, Qt::CaseInsensitive) != 0 ||
+        parts.size() - 1 > kMaxKeyDepth)
+        return std::nullopt;
+    QString key;
+    for (qsizetype k = 1; k < parts.size(); ++k) {
+        if (parts[k].size() > kMaxKeyNameLength)
+            return std::nullopt;
+        if (k > 1)
+            key += QLatin1Char('\\');
+        key += parts[k];
+    }
+    return key;
 }
 
 }  // namespace
@@ -77,38 +87,38 @@ SettingsRegistry::SettingsRegistry(QString path) : m_path(std::move(path)) {}
 void SettingsRegistry::load(const QString& text)
 {
     clear();
-    std::optional<QString> section;
-    for (QString line : text.split(QLatin1Char('\n'))) {
+    // The values of the current section, looked up once per header: the
+    // cost of a file stays in proportion to its length, however long a
+    // section's path and however many values follow it.
+    std::map<QString, RegistryValue>* section = nullptr;
+    for (QStringView line : QStringView(text).split(QLatin1Char('\n'))) {
         line = line.trimmed();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')) || line.startsWith(QLatin1Char('#')))
             continue;
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
-            section = sectionKey(line.mid(1, line.size() - 2));
-            if (section && !section->isEmpty())
-                addKey(*section);
+            const std::optional<QString> key = sectionKey(line.mid(1, line.size() - 2));
+            section = key && !key->isEmpty() ? &valuesAt(*key) : nullptr;
             continue;
         }
         const qsizetype equals = line.indexOf(QLatin1Char('='));
-        if (!section || section->isEmpty() || equals <= 0)
+        if (!section || equals <= 0)
             continue;
-        const QString name = line.left(equals).trimmed();
-        if (const std::optional<RegistryValue> value = parseValue(line.mid(equals + 1).trimmed()))
-            setValue(*section, name, *value);
+        const QString name = line.left(equals).trimmed().toString();
+        if (std::optional<RegistryValue> value = parseValue(line.mid(equals + 1).trimmed().toString()))
+            (*section)[foldedName(name)] = std::move(*value);
     }
 }
 
 std::int32_t SettingsRegistry::refresh()
 {
-    QFile file(m_path);
-    if (!QFileInfo::exists(m_path)) {
-        clear();
+    clear();
+    const FileContent file =
+        readRegularFile(QFile::encodeName(m_path).toStdString(), kMaxSettingsFileBytes);
+    if (file.status == FileReadStatus::OpenFailed && file.errorNumber == ENOENT)
         return kErrorSuccess;  // nothing configured: every key is missing
-    }
-    if (!file.open(QIODevice::ReadOnly)) {
-        clear();
+    if (file.status != FileReadStatus::Read)
         return kErrorAccessDenied;
-    }
-    QString text = QString::fromUtf8(file.readAll());
+    QString text = QString::fromUtf8(file.bytes.data(), static_cast<qsizetype>(file.bytes.size()));
     if (text.startsWith(QChar(0xFEFF)))
         text.remove(0, 1);
     load(text);

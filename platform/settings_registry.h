@@ -7,6 +7,10 @@ namespace quilfen {
 // Where the program finds its registry on Linux, which has no system one.
 inline constexpr char kSystemRegistryPath[] = "/etc/quilfen/registry.ini";
 
+inline constexpr std::size_t kMaxSettingsFileBytes = 1u << 20;
+inline constexpr qsizetype kMaxKeyDepth = 512;       // keys below the root
+inline constexpr qsizetype kMaxKeyNameLength = 255;  // characters of one key's name
+
 // The registry on a desktop without one: a small text file that an
 // administrator edits, read afresh at every key opening so an edit takes
 // effect at once. Layout (UTF-8):
@@ -22,8 +26,13 @@ inline constexpr char kSystemRegistryPath[] = "/etc/quilfen/registry.ini";
 // roots are ignored. A value is text unless written as dword:<up to 8 hex
 // digits> (a 32-bit number) or hex:<bytes> (raw bytes); text is stored with a
 // terminating NUL, as the desktop's registry stores it. Lines that fit none
-// of these forms are ignored. The program only ever reads this file, so an
-// open is refused only when the file exists and cannot be read.
+// of these forms are ignored, and so is a section whose key lies more than
+// kMaxKeyDepth keys deep or has a name longer than kMaxKeyNameLength, as the
+// desktop's registry has no such keys. The program only ever reads this
+// file, so an open is refused only when something exists under its name and
+// cannot be read: a file that is not a regular file (a named pipe, a device,
+// a folder) or one larger than kMaxSettingsFileBytes refuses every open, as
+// an unreadable one does.
 class SettingsRegistry : public MemoryRegistry {
 public:
     explicit SettingsRegistry(QString path = QString::fromLatin1(kSystemRegistryPath));

@@ -22,11 +22,12 @@ cd "$(dirname "$0")/.."
 
 # One target a line: its name, then its sources (paths from the repository root).
 TARGETS='
-palette           tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp
+palette           tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp platform/files/regular_file.cpp
 number_text       tests/fuzz/fuzz_number_text.cpp engine/number_text.cpp
 display_patterns  tests/fuzz/fuzz_display_patterns.cpp engine/number_text.cpp
+settings_registry tests/fuzz/fuzz_settings_registry.cpp platform/settings_registry.cpp platform/memory_registry.cpp platform/files/regular_file.cpp
 '
-INCLUDES="-Iengine -Ipalette"
+INCLUDES="-Iengine -Ipalette -Iplatform/files -Iplatform"
 CXX="${CXX_FUZZ:-clang++}"
 OUT=build-fuzz
 
@@ -80,17 +81,29 @@ while [ $# -gt 0 ]; do
     esac
 done
 
+# Per target: what the build needs beyond the sources, and the per-input
+# limits. Every input must finish within -timeout seconds; for the settings
+# file, inputs up to 64 KiB and a short limit make a reading whose cost grows
+# faster than the file (with the depth of a key, say) fail as a timeout.
+build_flags=""
+run_flags="-timeout=10"
+case $name in
+    settings_registry)
+        build_flags="-fPIC $(pkg-config --cflags --libs Qt6Core)"
+        run_flags="-timeout=5 -max_len=65536" ;;
+esac
+
 mkdir -p "$OUT/corpus/$name" "$OUT/artifacts/$name"
 binary="$OUT/fuzz_$name"
 echo "building $binary" >&2
 # shellcheck disable=SC2086  # the source and include lists split on purpose
 "$CXX" -std=c++20 -g -O1 -ffp-contract=off -Wall -Wextra \
     -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer \
-    $INCLUDES $sources -o "$binary"
+    $INCLUDES $sources $build_flags -o "$binary"
 
 dict=""
 [ -f "tests/fuzz/$name.dict" ] && dict="-dict=tests/fuzz/$name.dict"
 
 # shellcheck disable=SC2086
-exec "$binary" $limit $dict -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
+exec "$binary" $limit $dict $run_flags -rss_limit_mb=2048 -print_final_stats=1 \
     -artifact_prefix="$OUT/artifacts/$name/" "$@" "$OUT/corpus/$name" "tests/fuzz/corpus/$name"

@@ -15,9 +15,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QStandardPaths>
 
 #include <cmath>
 #include <memory>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quilfen;
 using namespace quilfen::test;
@@ -41,6 +45,22 @@ Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
     process.start(binFolder() + QStringLiteral("/quilfen-cli"), arguments);
+    Outcome outcome;
+    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
+        return outcome;
+    outcome.status = process.exitCode();
+    outcome.out = process.readAllStandardOutput();
+    outcome.err = process.readAllStandardError();
+    return outcome;
+}
+
+// quilfen-cli run by the shell: script is run with $0 the program and "$@"
+// the arguments, for redirections, limits and names that are not UTF-8.
+Outcome runCliInShell(const QString& script, const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral("/bin/sh"),
+                  QStringList{QStringLiteral("-c"), script, binFolder() + QStringLiteral("/quilfen-cli")} + arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return outcome;
@@ -144,6 +164,257 @@ private slots:
         QVERIFY(outcome.err.contains("usage:"));
         QVERIFY(outcome.out.isEmpty());
         QVERIFY(QDir(folder.path()).isEmpty());
+    }
+
+    // Arguments as people type them: each row's grid must equal the grid of
+    // the plain form "--centre-re 0 --centre-im 0 --range 2.5 --max-iter 20",
+    // or, for the subnormal range, be computed at all.
+    void argumentsAsTyped_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("sameAsPlain");
+        const QStringList region{"--centre-re", "0", "--centre-im", "0", "--max-iter", "20"};
+        QTest::newRow("--range=2.5") << QStringList{"grid", "--range=2.5"} + region << true;
+        QTest::newRow("every option with =")
+            << QStringList{"grid", "--centre-re=0", "--centre-im=0", "--range=2.5", "--max-iter=20"} << true;
+        QTest::newRow("a blank before the number") << QStringList{"grid", "--range", " 2.5"} + region << true;
+        QTest::newRow("a blank after the number") << QStringList{"grid", "--range", "2.5 "} + region << true;
+        QTest::newRow("tabs and line feeds around") << QStringList{"grid", "--range", "\t2.5\n"} + region << true;
+        QTest::newRow("a plus sign") << QStringList{"grid", "--range", "+2.5"} + region << true;
+        QTest::newRow("hexadecimal, 0x1.4p1") << QStringList{"grid", "--range", "0x1.4p1"} + region << true;
+        QTest::newRow("blanks around the limit")
+            << QStringList{"grid", "--range", "2.5", "--centre-re", "0", "--centre-im", "0", "--max-iter", " 20 "}
+            << true;
+        QTest::newRow("a subnormal range, 1e-320") << QStringList{"grid", "--range", "1e-320"} + region << false;
+        QTest::newRow("the smallest subnormal, 4.9e-324") << QStringList{"grid", "--range", "4.9e-324"} + region
+                                                          << false;
+    }
+    void argumentsAsTyped()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, sameAsPlain);
+        const Outcome outcome = runCli(arguments);
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(outcome.out.count('\n'), 401);
+        if (sameAsPlain) {
+            const Outcome plain = runCli({"grid", "--centre-re", "0", "--centre-im", "0", "--range", "2.5",
+                                          "--max-iter", "20"});
+            QCOMPARE(plain.status, 0);
+            QCOMPARE(outcome.out, plain.out);
+        }
+    }
+
+    // What is refused says why.
+    void refusalsNameTheReason_data()
+    {
+        QTest::addColumn<QString>("range");
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("1e-400 underflows") << "1e-400" << QByteArray("is too close to zero");
+        QTest::newRow("-1e-400 underflows") << "-1e-400" << QByteArray("is too close to zero");
+        QTest::newRow("0.0000001e-320 underflows") << "0.0000001e-320" << QByteArray("is too close to zero");
+        QTest::newRow("1e400 overflows") << "1e400" << QByteArray("is too large");
+        QTest::newRow("123456e305 overflows") << "123456e305" << QByteArray("is too large");
+        QTest::newRow("0x1p-2000 underflows") << "0x1p-2000" << QByteArray("is too close to zero");
+        QTest::newRow("0x1p2000 overflows") << "0x1p2000" << QByteArray("is too large");
+        QTest::newRow("inf") << "inf" << QByteArray("is infinite");
+        QTest::newRow("-infinity") << "-infinity" << QByteArray("is infinite");
+        QTest::newRow("nan") << "nan" << QByteArray("is not a number (NaN)");
+        QTest::newRow("letters") << "abc" << QByteArray("is not a number");
+        QTest::newRow("a number and letters") << "2.5x" << QByteArray("is not a number");
+        QTest::newRow("two signs") << "+-2.5" << QByteArray("is not a number");
+        QTest::newRow("blanks inside") << "2 .5" << QByteArray("is not a number");
+        QTest::newRow("empty after =") << "" << QByteArray("is empty");
+        QTest::newRow("only blanks") << "   " << QByteArray("is empty");
+    }
+    void refusalsNameTheReason()
+    {
+        QFETCH(QString, range);
+        QFETCH(QByteArray, reason);
+        const Outcome outcome = runCli({"grid", "--centre-re", "0", "--centre-im", "0", "--max-iter", "5",
+                                        QStringLiteral("--range=") + range});
+        QCOMPARE(outcome.status, 2);
+        QVERIFY(outcome.out.isEmpty());
+        QVERIFY2(outcome.err.startsWith("quilfen-cli: option --range: '" + range.toUtf8() + "' " + reason),
+                 outcome.err.constData());
+    }
+
+    void helpGoesToStandardOutput_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("--help") << QStringList{"--help"};
+        QTest::newRow("-h") << QStringList{"-h"};
+        QTest::newRow("--help after a command") << QStringList{"render", "--help"};
+    }
+    void helpGoesToStandardOutput()
+    {
+        QFETCH(QStringList, arguments);
+        const Outcome outcome = runCli(arguments);
+        QCOMPARE(outcome.status, 0);
+        QVERIFY(outcome.err.isEmpty());
+        QVERIFY(outcome.out.startsWith("usage: quilfen-cli grid"));
+        QVERIFY(outcome.out.contains("--help"));
+    }
+
+    // Standard output that cannot take the text: a message on stderr, status 1.
+    void standardOutputFailures_data()
+    {
+        QTest::addColumn<QString>("script");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QByteArray>("reason");
+        const QStringList grid{"grid", "--centre-re", "0", "--centre-im", "0", "--range", "2.5", "--max-iter", "5"};
+        const QStringList bench{"bench", "--runs", "1", "--threads", "1"};
+        QTest::newRow("grid into a full device") << "exec \"$0\" \"$@\" >/dev/full" << grid
+                                                 << QByteArray("No space left on device");
+        QTest::newRow("grid with standard output closed") << "exec \"$0\" \"$@\" >&-" << grid
+                                                          << QByteArray("Bad file descriptor");
+        QTest::newRow("bench into a full device") << "exec \"$0\" \"$@\" >/dev/full" << bench
+                                                  << QByteArray("No space left on device");
+        QTest::newRow("bench json with standard output closed") << "exec \"$0\" \"$@\" >&-" << bench + QStringList{"--json"}
+                                                                << QByteArray("Bad file descriptor");
+        QTest::newRow("help into a full device") << "exec \"$0\" \"$@\" >/dev/full" << QStringList{"--help"}
+                                                 << QByteArray("No space left on device");
+    }
+    void standardOutputFailures()
+    {
+        QFETCH(QString, script);
+        QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, reason);
+        const Outcome outcome = runCliInShell(script, arguments);
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.err.contains("quilfen-cli: cannot write to standard output: " + reason),
+                 outcome.err.constData());
+    }
+
+    // Targets of --out that are not a regular file are never replaced, and
+    // a failed write says what the system said. "old" is a regular file
+    // beside the target that must stay as it was.
+    void renderOutFailures_data()
+    {
+        QTest::addColumn<QString>("kind");  // pipe, device, socket, file size limit, full disk
+        QTest::addColumn<QByteArray>("reason");
+        QTest::newRow("a named pipe") << "pipe" << QByteArray("it is a named pipe, not a regular file");
+        QTest::newRow("a character device like /dev/null")
+            << "device" << QByteArray("it is a character device, not a regular file");
+        QTest::newRow("a socket") << "socket" << QByteArray("it is a socket, not a regular file");
+        QTest::newRow("a folder") << "folder" << QByteArray("it is a folder, not a regular file");
+        QTest::newRow("a file size limit (ulimit -f)") << "file size limit" << QByteArray("File too large");
+        QTest::newRow("a full disk") << "full disk" << QByteArray("No space left on device");
+        QTest::newRow("a folder the user may not write") << "not permitted" << QByteArray("Permission denied");
+    }
+    void renderOutFailures()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, reason);
+        QTemporaryDir folder;
+        const QString target = folder.filePath(QStringLiteral("picture.bmp"));
+        const QByteArray native = QFile::encodeName(target);
+        QString script = QStringLiteral("exec \"$0\" \"$@\"");
+        mode_t kindBits = S_IFREG;
+        if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
+            if (!makeSpecialFile(target, kind))
+                QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
+            kindBits = kind == QLatin1String("pipe") ? S_IFIFO : kind == QLatin1String("device") ? S_IFCHR : S_IFSOCK;
+        } else if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir().mkdir(target));
+            kindBits = S_IFDIR;
+        } else {
+            QVERIFY(writeFile(target, "the old picture"));
+            if (kind == QLatin1String("file size limit")) {
+                script = QStringLiteral("ulimit -f 1 && ") + script;
+            } else if (kind == QLatin1String("full disk")) {
+                // A 64 KiB tmpfs over the folder, seen by this command alone.
+                if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty())
+                    QSKIP("needs root and unshare for a private tmpfs");
+                QVERIFY(QFile::remove(target));
+                // The inner shell shows what is left on the small disk after the run.
+                script = QStringLiteral("exec unshare -m sh -c 'mount -t tmpfs -o size=64k tmpfs \"$1\" || exit 99; "
+                                        "printf \"the old picture\" >\"$1/picture.bmp\"; d=$1; shift; \"$0\" \"$@\"; "
+                                        "s=$?; cat \"$d/picture.bmp\"; echo; ls -A \"$d\"; exit $s' \"$0\" '%1' \"$@\"")
+                             .arg(folder.path());
+            } else {
+                // Someone else's folder, written by a user without root's rights.
+                if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
+                    QSKIP("needs root and setpriv to run as another user");
+                QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                                                 QFile::ReadOther | QFile::ExeOther));
+                QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
+                                                          QFile::WriteOther));
+                script = QStringLiteral("exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"");
+            }
+        }
+        const Outcome outcome = runCliInShell(script, renderArguments(-0.5, 0.0, 2.5, 50, target));
+        if (kind == QLatin1String("full disk") && outcome.status == 99)
+            QSKIP("cannot mount a tmpfs in a private mount namespace here");
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.err.contains("quilfen-cli: cannot write " + native + ": " + reason), outcome.err.constData());
+        if (kind == QLatin1String("full disk")) {
+            // The old file, alone on the disk.
+            QCOMPARE(outcome.out, QByteArray("the old picture\npicture.bmp\n"));
+            return;
+        }
+        struct stat info {};
+        QCOMPARE(lstat(native.constData(), &info), 0);
+        QCOMPARE(info.st_mode & S_IFMT, kindBits);
+        if (kindBits == S_IFREG)
+            QCOMPARE(readFile(target), QByteArray("the old picture"));
+        // No temporary file is left behind.
+        const QStringList left = QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                                               QDir::NoDotAndDotDot);
+        QCOMPARE(left, QStringList{QStringLiteral("picture.bmp")});
+    }
+
+    // The file that is replaced keeps its permission bits, and as root its
+    // owner and group; a link to it stays a link.
+    void renderKeepsWhatBelongsToTheOldFile_data()
+    {
+        QTest::addColumn<bool>("throughLink");
+        QTest::newRow("the file itself") << false;
+        QTest::newRow("a link to the file") << true;
+    }
+    void renderKeepsWhatBelongsToTheOldFile()
+    {
+        QFETCH(bool, throughLink);
+        QTemporaryDir folder;
+        const QString file = folder.filePath(QStringLiteral("picture.bmp"));
+        const QString link = folder.filePath(QStringLiteral("link.bmp"));
+        QVERIFY(writeFile(file, "the old picture"));
+        const QByteArray native = QFile::encodeName(file);
+        QCOMPARE(chmod(native.constData(), 0640), 0);
+        const bool asRoot = geteuid() == 0;
+        if (asRoot)
+            QCOMPARE(chown(native.constData(), 1234, 5678), 0);
+        if (throughLink)
+            QVERIFY(QFile::link(file, link));
+
+        const Outcome outcome = runCli(renderArguments(-0.5, 0.0, 2.5, 50, throughLink ? link : file));
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(QImage(file, "BMP").size(), QSize(400, 400));
+        struct stat info {};
+        QCOMPARE(stat(native.constData(), &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0640));
+        if (asRoot) {
+            QCOMPARE(info.st_uid, uid_t(1234));
+            QCOMPARE(info.st_gid, gid_t(5678));
+        }
+        if (throughLink)
+            QVERIFY(QFileInfo(link).isSymLink());
+    }
+
+    // A name that is not UTF-8 is written under exactly its bytes.
+    void renderWritesANameThatIsNotUtf8()
+    {
+        QTemporaryDir folder;
+        const QByteArray name = QFile::encodeName(folder.path()) + "/caf\xe9.bmp";
+        const QByteArray mangled = QFile::encodeName(folder.path()) + "/caf\xef\xbf\xbd.bmp";
+        QStringList arguments = renderArguments(-0.5, 0.0, 2.5, 50, QString());
+        arguments.removeLast();
+        const Outcome outcome = runCliInShell(QStringLiteral("exec \"$0\" \"$@\" \"$(printf '%1/caf\\351.bmp')\"")
+                                                  .arg(folder.path()),
+                                              arguments);
+        QCOMPARE(outcome.status, 0);
+        QCOMPARE(access(name.constData(), F_OK), 0);
+        QVERIFY(access(mangled.constData(), F_OK) != 0);
     }
 
     void renderMatchesTheWindowsPicture_data()

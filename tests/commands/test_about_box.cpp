@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QSignalSpy>
 
+#include <sys/stat.h>
+
 using namespace quilfen;
 using namespace quilfen::test;
 
@@ -307,11 +309,47 @@ private slots:
         QVERIFY(m_fx.desktop->messages.empty());
     }
 
-    void desktopStartOfAMissingProgramFails()
+    // What the settings file may name that is not started: only an absolute
+    // path to an executable regular file is, never a name looked up through
+    // $PATH or the current folder.
+    void desktopStartRefuses_data()
     {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("a missing program") << "/ABS/no-such-program";
+        QTest::newRow("a folder") << "/ABS";
+        QTest::newRow("a bare name found through PATH") << "quilfen-test-tool";
+        QTest::newRow("a relative name found in the current folder") << "tools/quilfen-test-tool";
+        QTest::newRow("a relative name with a dot") << "./tools/quilfen-test-tool";
+        QTest::newRow("an absolute file that may not be executed") << "/ABS/tools/not-executable";
+        QTest::newRow("an executable named pipe") << "/ABS/tools/pipe";
+    }
+    void desktopStartRefuses()
+    {
+        QFETCH(QString, name);
+        const QString folder = m_fx.folder->path();
+        const QByteArray script = "#!/bin/sh\n";
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/tools")));
+        QVERIFY(QDir().mkpath(folder + QStringLiteral("/bin")));
+        for (const QString& tool : {QStringLiteral("/tools/quilfen-test-tool"), QStringLiteral("/bin/quilfen-test-tool"),
+                                    QStringLiteral("/tools/not-executable")}) {
+            QVERIFY(writeFile(folder + tool, script));
+            QVERIFY(QFile::setPermissions(folder + tool, tool.endsWith(QLatin1String("not-executable"))
+                                                             ? QFile::ReadOwner | QFile::WriteOwner
+                                                             : QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        }
+        const QByteArray pipe = QFile::encodeName(folder + QStringLiteral("/tools/pipe"));
+        QCOMPARE(mkfifo(pipe.constData(), 0700), 0);
+
+        const QByteArray oldPath = qgetenv("PATH");
+        const QString oldCurrent = QDir::currentPath();
+        qputenv("PATH", QFile::encodeName(folder + QStringLiteral("/bin:")) + oldPath);
+        QDir::setCurrent(folder);
         QtPlatform desktop;
-        QVERIFY(!desktop.startProgram(m_fx.path(QStringLiteral("no-such-program"))));
-        QVERIFY(!desktop.startProgram(m_fx.folder->path()));
+        const bool started = desktop.startProgram(QString(name).replace(QStringLiteral("/ABS"), folder));
+        qputenv("PATH", oldPath);
+        QDir::setCurrent(oldCurrent);
+
+        QVERIFY(!started);
     }
 
     void desktopStartOfAnExistingProgramSucceeds()

@@ -5,10 +5,13 @@
 #include "test_files.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <array>
+
+#include <sys/stat.h>
 
 using namespace quilfen;
 using namespace quilfen::test;
@@ -179,6 +182,78 @@ private slots:
         QVERIFY(QDir().mkpath(path));
         SettingsRegistry registry(path);
         QCOMPARE(readValue(registry, kKey, QStringLiteral("PATH")).status, kErrorAccessDenied);
+    }
+
+    // A settings file that is not what it seems: nothing under the name may
+    // hang a key opening, fill the memory or take long to read. `status` is
+    // what opening the key gives, kErrorAccessDenied meaning "refused".
+    void hostileSettingsFiles_data()
+    {
+        QTest::addColumn<QString>("kind");  // file, pipe, zero (a link to /dev/zero), sparse
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("status");
+
+        const QByteArray section = "[HKEY_LOCAL_MACHINE\\" + kKey.toUtf8() + "]\nPATH=/bin/true\n";
+        auto deepKey = [](int parts, int nameLength) {
+            QByteArray key = "SOFTWARE";
+            for (int k = 1; k < parts; ++k)
+                key += "\\" + QByteArray(nameLength, 'k');
+            return key;
+        };
+        auto sectionOf = [](const QByteArray& key) { return "[HKEY_LOCAL_MACHINE\\" + key + "]\nPATH=/bin/true\n"; };
+
+        QTest::newRow("a named pipe that nobody writes") << "pipe" << QByteArray() << kKey << kErrorAccessDenied;
+        QTest::newRow("a link to /dev/zero") << "zero" << QByteArray() << kKey << kErrorAccessDenied;
+        QTest::newRow("a gigabyte of NUL bytes") << "sparse" << QByteArray() << kKey << kErrorAccessDenied;
+        QTest::newRow("a section after 1 MiB of line breaks, over the limit")
+            << "file" << QByteArray(1 << 20, '\n') + section << kKey << kErrorAccessDenied;
+        QTest::newRow("a section at the end of exactly 1 MiB")
+            << "file" << QByteArray((1 << 20) - section.size(), '\n') + section << kKey << kErrorSuccess;
+        QTest::newRow("a key 512 deep") << "file" << sectionOf(deepKey(512, 1)) << QString::fromLatin1(deepKey(512, 1))
+                                        << kErrorSuccess;
+        QTest::newRow("a key 513 deep is ignored")
+            << "file" << sectionOf(deepKey(513, 1)) << QString::fromLatin1(deepKey(513, 1)) << kErrorFileNotFound;
+        QTest::newRow("a key path of 10,000 parts is ignored")
+            << "file" << sectionOf(deepKey(10000, 1)) << QString::fromLatin1(deepKey(10000, 1)) << kErrorFileNotFound;
+        QTest::newRow("a key path of 10,000 parts makes no parent key")
+            << "file" << sectionOf(deepKey(10000, 1)) << QStringLiteral("SOFTWARE\\k") << kErrorFileNotFound;
+        QTest::newRow("a key name of 255 characters")
+            << "file" << sectionOf(deepKey(2, 255)) << QString::fromLatin1(deepKey(2, 255)) << kErrorSuccess;
+        QTest::newRow("a key name of 256 characters is ignored")
+            << "file" << sectionOf(deepKey(2, 256)) << QString::fromLatin1(deepKey(2, 256)) << kErrorFileNotFound;
+        QTest::newRow("a parent of a key 512 deep opens")
+            << "file" << sectionOf(deepKey(512, 1)) << QString::fromLatin1(deepKey(300, 1)) << kErrorSuccess;
+        // Each value under a section of 511 long names: read once per header,
+        // the file takes no longer than its length says.
+        QTest::newRow("200,000 values under a deep section")
+            << "file" << sectionOf(deepKey(400, 2)) + QByteArray("v=1\n").repeated(200000)
+            << QString::fromLatin1(deepKey(400, 2)) << kErrorSuccess;
+    }
+    void hostileSettingsFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, key);
+        QFETCH(int, status);
+        const QString path = m_folder.filePath(QStringLiteral("hostile.ini"));
+        QFile::remove(path);
+        if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        } else {
+            QVERIFY(writeFile(path, content));
+            if (kind == QLatin1String("sparse"))
+                QVERIFY(QFile(path).resize(qint64(1) << 30));
+        }
+        SettingsRegistry registry(path);
+        RegistryKey handle = 0;
+        QCOMPARE(registry.openKey(kHkeyLocalMachine, key, 0, kReadControl | 0x3F, &handle), status);
+        if (status == kErrorSuccess)
+            QCOMPARE(registry.closeKey(handle), kErrorSuccess);
+        QCOMPARE(registry.openHandleCount(), 0);
+        QFile::remove(path);
     }
 
     void editsTakeEffectAtTheNextOpen()

@@ -7,7 +7,8 @@
 // under a regular file, onto a folder, into a missing folder and onto a
 // nearly full disk (RLIMIT_FSIZE) in test_image_export; a mandel.bmp that is
 // missing, empty or not a bitmap in test_calc_cond; the palette reader's
-// own file cases in test_palette_reader.
+// own file cases in test_palette_reader; the registry's settings file in
+// test_settings_registry; quilfen-cli's arguments and files in test_cli.
 
 #include "escape_time_scalar.h"
 #include "md_calc_cond.h"
@@ -508,7 +509,12 @@ private slots:
         QTest::newRow("a write-protected folder, new file") << "read-only" << false;
         QTest::newRow("a write-protected folder, the old file is kept") << "read-only, old file" << false;
         QTest::newRow("a name longer than the system allows") << "long name" << false;
-        QTest::newRow("a named pipe is replaced by the picture") << "pipe" << true;
+        // Only a regular file is ever replaced: as root a device node would
+        // otherwise be swapped for a bitmap (think of /dev/null).
+        QTest::newRow("a named pipe is refused and stays") << "pipe" << false;
+        QTest::newRow("a device node is refused and stays") << "device" << false;
+        QTest::newRow("a socket is refused and stays") << "socket" << false;
+        QTest::newRow("an old file keeps its permission bits, owner and group") << "owned old file" << true;
     }
     void savePaths()
     {
@@ -540,9 +546,17 @@ private slots:
                 QVERIFY(disk->makeReadOnly());
         } else if (kind == QLatin1String("long name")) {
             target = sub + QLatin1Char('/') + QString(300, QLatin1Char('m')) + QStringLiteral(".bmp");
+        } else if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
+            if (!makeSpecialFile(target, kind))
+                QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
         } else {
-            QCOMPARE(mkfifo(QFile::encodeName(target).constData(), 0600), 0);
+            QVERIFY(writeFile(target, oldFile));
+            QCOMPARE(chmod(QFile::encodeName(target).constData(), 0604), 0);
+            if (geteuid() == 0)
+                QCOMPARE(chown(QFile::encodeName(target).constData(), 4321, 8765), 0);
         }
+        struct stat before {};
+        lstat(QFile::encodeName(target).constData(), &before);
 
         scripted().saveAnswers = {target};
         trigger("MenuFileSave");
@@ -552,9 +566,22 @@ private slots:
             QVERIFY(QFileInfo(target).isFile());
             QCOMPARE(QImage(target, "BMP").convertToFormat(QImage::Format_RGB32),
                      m_fx.window->Picture1->image().convertToFormat(QImage::Format_RGB32));
+            struct stat after {};
+            QCOMPARE(stat(QFile::encodeName(target).constData(), &after), 0);
+            QCOMPARE(after.st_mode & 07777, mode_t(0604));
+            QCOMPARE(after.st_uid, before.st_uid);
+            QCOMPARE(after.st_gid, before.st_gid);
         } else {
             m_fx.verifyOneMessage(kWriteFailed, QStringLiteral("Error"), MsgIcon::Critical);
-            if (kind.endsWith(QLatin1String("old file")))
+            const bool special = kind == QLatin1String("pipe") || kind == QLatin1String("device") ||
+                                 kind == QLatin1String("socket");
+            struct stat after {};
+            if (special) {
+                // Still what it was, not a bitmap.
+                QCOMPARE(lstat(QFile::encodeName(target).constData(), &after), 0);
+                QCOMPARE(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
+                QCOMPARE(after.st_rdev, before.st_rdev);
+            } else if (kind.endsWith(QLatin1String("old file")))
                 QCOMPARE(readFile(target), oldFile);
             else
                 QVERIFY(!QFileInfo::exists(target));
@@ -575,12 +602,14 @@ private slots:
     void previewPicture_data()
     {
         QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("kind");  // file, folder, sparse
+        QTest::addColumn<QString>("kind");  // file, folder, sparse, pipe, zero
         QTest::newRow("random bytes") << randomBytes(4096, 5) << "file";
         QTest::newRow("a bitmap header claiming 100,000 x 100,000 pixels") << hugeBitmapHeader() << "file";
         QTest::newRow("a palette file under the name") << rampPaletteText() << "file";
         QTest::newRow("a gigabyte of NUL bytes") << QByteArray() << "sparse";
         QTest::newRow("a folder") << QByteArray() << "folder";
+        QTest::newRow("a named pipe that nobody writes") << QByteArray() << "pipe";
+        QTest::newRow("a link to /dev/zero") << QByteArray() << "zero";
     }
     void previewPicture()
     {
@@ -590,6 +619,10 @@ private slots:
         QFile::remove(picture);
         if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(picture));
+        } else if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(picture).constData(), 0600), 0);
+        } else if (kind == QLatin1String("zero")) {
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), picture));
         } else {
             QVERIFY(writeFile(picture, content));
             if (kind == QLatin1String("sparse"))

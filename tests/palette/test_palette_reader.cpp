@@ -5,6 +5,7 @@
 
 #include "mandel11.h"
 #include "palette_reader.h"
+#include "regular_file.h"
 #include "test_files.h"
 
 #include <QDir>
@@ -14,6 +15,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <functional>
 
 #include <sys/stat.h>
@@ -346,6 +348,57 @@ private slots:
             qFatal("cannot make a named pipe");
         QTest::newRow("a named pipe without a writer") << pipe;
         QTest::newRow("a device without end") << QStringLiteral("/dev/zero");
+        const QString zeroLink = m_dir.filePath(QStringLiteral("zero.qpl"));
+        if (!QFileInfo(zeroLink).isSymLink() && !QFile::link(QStringLiteral("/dev/zero"), zeroLink))
+            qFatal("cannot make a link");
+        QTest::newRow("a link to a device without end") << zeroLink;
+    }
+
+    // The shared reader of files someone else put in place (the palette
+    // reader's open, the preview picture, the settings file).
+    void readRegularFile_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("content");  // written to path when not empty
+        QTest::addColumn<int>("limit");
+        QTest::addColumn<int>("status");  // FileReadStatus
+        QTest::addColumn<int>("errorNumber");
+        const int read = int(FileReadStatus::Read);
+        const int openFailed = int(FileReadStatus::OpenFailed);
+        const int tooLarge = int(FileReadStatus::TooLarge);
+        const QString file = m_dir.filePath(QStringLiteral("some.bin"));
+        const QByteArray big(100000, 'x');
+        QTest::newRow("a file within the limit") << file << big << 100000 << read << 0;
+        QTest::newRow("a file one byte over the limit") << file << big << 99999 << tooLarge << 0;
+        QTest::newRow("a missing file") << m_dir.filePath(QStringLiteral("absent")) << QByteArray() << 10 << openFailed
+                                        << ENOENT;
+        QTest::newRow("a folder") << m_dir.path() << QByteArray() << 10 << openFailed << EINVAL;
+        QTest::newRow("a named pipe") << m_dir.filePath(QStringLiteral("pipe.qpl")) << QByteArray() << 10 << openFailed
+                                      << EINVAL;
+        QTest::newRow("a link to /dev/zero") << m_dir.filePath(QStringLiteral("zero.qpl")) << QByteArray() << 10
+                                             << openFailed << EINVAL;
+    }
+    void readRegularFile()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, content);
+        QFETCH(int, limit);
+        QFETCH(int, status);
+        QFETCH(int, errorNumber);
+        if (!content.isEmpty())
+            QVERIFY(writeFile(path, content));
+        const QString pipe = m_dir.filePath(QStringLiteral("pipe.qpl"));
+        if (!QFileInfo::exists(pipe))
+            QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        const QString zeroLink = m_dir.filePath(QStringLiteral("zero.qpl"));
+        if (!QFileInfo(zeroLink).isSymLink())
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), zeroLink));
+
+        const FileContent got = quilfen::readRegularFile(QFile::encodeName(path).toStdString(),
+                                                         static_cast<std::size_t>(limit));
+        QCOMPARE(int(got.status), status);
+        QCOMPARE(got.errorNumber, errorNumber);
+        QCOMPARE(QByteArray::fromStdString(got.bytes), status == int(FileReadStatus::Read) ? content : QByteArray());
     }
 
     void openFailed()

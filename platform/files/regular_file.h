@@ -1,0 +1,38 @@
+#pragma once
+
+// Opening files that someone else put in place: a data file beside the
+// program, a palette the user picked, the administrator's settings file.
+// Such a path may name a named pipe (whose open waits for a writer for
+// ever), a device that never ends (/dev/zero, or a link to it), a folder or a
+// socket. Only a regular file, or a link to one, is opened, and never with a
+// wait.
+
+#include <cstddef>
+#include <string>
+
+namespace quilfen {
+
+// Opens path for reading if it is a regular file (or a link to one). Returns
+// the descriptor (close-on-exec, blocking reads), or -1 with errno set: the
+// open's own errno, or EINVAL for something that is not a regular file.
+int openRegularFile(const std::string& path);
+
+enum class FileReadStatus {
+    Read,        // bytes holds the whole file
+    OpenFailed,  // missing, not permitted, or not a regular file; errorNumber says which
+    TooLarge,    // the file holds more than the limit; bytes is empty
+    ReadFailed,  // a read error; errorNumber holds it
+};
+
+struct FileContent {
+    FileReadStatus status = FileReadStatus::OpenFailed;
+    std::string bytes;
+    int errorNumber = 0;  // errno of the failing call, 0 when none failed
+};
+
+// Reads a whole regular file of at most maxBytes bytes. The size is checked
+// while reading, not only beforehand, so a file that grows meanwhile is cut
+// off as too large rather than read without end.
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes);
+
+}  // namespace quilfen
