@@ -44,7 +44,7 @@ std::string engineInstructionSet()
 }
 
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
-                    IterGrid& grid)
+                    IterGrid& grid, EngineWork work)
 {
     if (halfSize < 0)
         return;
@@ -63,6 +63,7 @@ void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32
     job.lastColumn = last;
     job.lastRow = last;
     job.maxIter = maxIter;
+    job.stopCycles = work == EngineWork::StopCycles;
     // Columns are shared one by one, which balances columns of very uneven
     // cost, except under limits so low that a column is cheaper than the
     // counter's trip between cores.

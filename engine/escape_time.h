@@ -8,12 +8,22 @@
 
 namespace quilfen {
 
+// How much of the iteration the engine may skip. The counts are the same either way.
+enum class EngineWork {
+    // Every iteration of every point up to its escape or the limit: the work
+    // the benchmark times.
+    Full,
+    // A point whose iterate comes back exactly to an earlier value never
+    // escapes, so it stops there with the count limit + 1: for drawing.
+    StopCycles,
+};
+
 // The production engine: fills grid[i][j] for 0 ≤ i, j ≤ 2·halfSize with the
 // same counts as computeIterMapScalar, on every core with the widest vectors
 // the CPU has. Returns when the whole grid is written; processes no events.
 // Points beyond the grid (a halfSize above kMaxHalfSize) are not computed.
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
-                    IterGrid& grid);
+                    IterGrid& grid, EngineWork work = EngineWork::StopCycles);
 
 // Sets how many threads computeIterMap uses, the calling thread included;
 // 0 or less means one per hardware thread. Returns the number it will use.

@@ -45,9 +45,9 @@ void resetEngineState()
     MflopsText.clear();
 }
 
-void CalcMandel()
+void CalcMandel(EngineWork work)
 {
-    computeIterMap(CalcCond, HalfSize, MaxIter, IterMap);
+    computeIterMap(CalcCond, HalfSize, MaxIter, IterMap, work);
     DrawnCond = CalcCond;
 }
 

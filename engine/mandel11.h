@@ -5,6 +5,7 @@
 // DrawMandel (counts → pixels on the main picture).
 
 #include "calc_condition.h"
+#include "escape_time.h"
 #include "grids.h"
 #include "picture_surface.h"
 
@@ -42,8 +43,10 @@ extern std::string MflopsText;   // the benchmark's MFLOPS figure, formatted
 void resetEngineState();
 
 // Fills IterMap for CalcCond, HalfSize and MaxIter, then copies CalcCond into
-// DrawnCond. Touches no window and processes no events.
-void CalcMandel();
+// DrawnCond. Touches no window and processes no events. Drawing stops points
+// that cycle early; the benchmark asks for the full work (the counts are the
+// same).
+void CalcMandel(EngineWork work = EngineWork::StopCycles);
 
 // Where DrawMandel paints, and how it lets waiting window events through once
 // at its end. The main window attaches itself at start-up.
