@@ -1,8 +1,10 @@
 #pragma once
 
 #include "calc_condition.h"
+#include "escape_time_scalar.h"
 #include "grids.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -24,6 +26,14 @@ enum class EngineWork {
 // Points beyond the grid (a halfSize above kMaxHalfSize) are not computed.
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
                     IterGrid& grid, EngineWork work = EngineWork::StopCycles);
+
+// The same engine on any number of columns and rows: writes the counts of
+// columns firstColumn … firstColumn + columns − 1 of the frame, rows 0 …
+// lastRow, column i's from counts + (i − firstColumn)·columnStride on. Lets a
+// picture of any size be computed a strip of columns at a time.
+void computeColumns(const GridFrame& frame, std::int32_t firstColumn, std::int32_t columns,
+                    std::int32_t lastRow, std::int32_t maxIter, std::int32_t* counts,
+                    std::ptrdiff_t columnStride, EngineWork work = EngineWork::StopCycles);
 
 // Sets how many threads computeIterMap uses, the calling thread included;
 // 0 or less means one per hardware thread. Returns the number it will use.

@@ -178,9 +178,10 @@ struct Kernel {
         const VI count = hn::IfThenElse(hn::RebindMask(di, s.periodic),
                                         hn::Set(di, std::int64_t{job.maxIter} + 1), s.count);
         hn::Store(count, di, counts);
-        auto& column = (*job.grid)[static_cast<std::size_t>(s.column)];
+        std::int32_t* column =
+            job.counts + static_cast<std::ptrdiff_t>(s.column - job.firstColumn) * job.columnStride;
         for (std::int32_t l = 0; l < s.rows; ++l)
-            column[static_cast<std::size_t>(s.row0 + l)] = static_cast<std::int32_t>(counts[l]);
+            column[s.row0 + l] = static_cast<std::int32_t>(counts[l]);
     }
 
     // Iterations s may still run before it reaches the limit.

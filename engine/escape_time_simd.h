@@ -7,6 +7,7 @@
 #include "grids.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,7 +22,10 @@ struct EscapeJob {
     std::int32_t maxIter = 1;              // 1 or more
     std::int32_t columnsPerGrab = 1;       // 1 or more
     bool stopCycles = false;               // stop points whose state comes back exactly
-    IterGrid* grid = nullptr;
+    // Column i's counts start at counts + (i − firstColumn)·columnStride.
+    std::int32_t* counts = nullptr;
+    std::int32_t firstColumn = 0;
+    std::ptrdiff_t columnStride = 0;
     std::atomic<std::int32_t>* nextColumn = nullptr;  // shared column counter
 };
 

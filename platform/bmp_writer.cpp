@@ -5,7 +5,8 @@
 
 namespace quilfen {
 
-bool writeBmpAtomically(const QImage& image, const QString& path, QString* error)
+bool writeBmpAtomically(const QImage& image, const QString& path, QString* error,
+                        const char* format)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -13,7 +14,7 @@ bool writeBmpAtomically(const QImage& image, const QString& path, QString* error
             *error = file.errorString();
         return false;
     }
-    QImageWriter writer(&file, "BMP");
+    QImageWriter writer(&file, format);
     if (!writer.write(image)) {
         if (error)
             *error = writer.errorString();
