@@ -68,7 +68,7 @@ using M = hn::Mask<D>;
 // Cycle checks happen every kCheckEvery trips of a thread's slots.
 constexpr std::int64_t kCheckEvery = 64;
 // A slot is checked only once it has done this many iterations.
-constexpr std::int32_t kCheckFrom = 128;
+constexpr std::int32_t kCheckFrom = 512;
 // Iterations between the first two saves of a slot's state; then doubling.
 constexpr std::int32_t kFirstSaveGap = 2 * kCheckEvery;
 
@@ -319,9 +319,11 @@ void ComputeColumnsImpl(const EscapeJob& job)
 
 // Without stopCycles every iteration of every point runs up to its escape or
 // the limit: the work the benchmark measures, in a loop with no checkpoints.
+// Under a limit at which no slot gets old enough to be checked, that loop
+// serves the stopping of cycles as well.
 void ComputeColumns(const EscapeJob& job)
 {
-    if (job.stopCycles)
+    if (job.stopCycles && job.maxIter > kCheckFrom)
         ComputeColumnsImpl<true>(job);
     else
         ComputeColumnsImpl<false>(job);
