@@ -12,10 +12,13 @@
 //       counts are right. Wrong counts print INVALID and exit with status 1.
 //
 //   quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M
-//                      [--palette FILE] --out FILE
-//       writes the 400 × 400 picture the main window shows for that region
-//       as a BMP file, coloured with FILE or with default.qpl beside the
-//       program. An unreadable palette or a failed write: exit status 1.
+//                      [--palette FILE] [--size N] --out FILE
+//       writes the picture the main window shows for that region, N × N
+//       pixels (default 400, the window's; up to 16384), as a PNG file when
+//       the name ends in .png and as a BMP file otherwise, coloured with FILE
+//       or with default.qpl beside the program. Shows its progress on a
+//       terminal's stderr when it takes more than a second. An unreadable
+//       palette or a failed write: exit status 1.
 //
 //   quilfen-cli --help (or -h): this usage on standard output, exit status 0.
 //
@@ -88,7 +91,7 @@ constexpr const char* kUsage =
     "usage: quilfen-cli grid --centre-re X --centre-im Y --range R --max-iter M\n"
     "       quilfen-cli bench [--runs N] [--threads T] [--json]\n"
     "       quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M"
-    " [--palette FILE] --out FILE\n"
+    " [--palette FILE] [--size N] --out FILE\n"
     "       quilfen-cli --help\n"
     "options may also be written --name=value\n";
 

@@ -1,5 +1,7 @@
-// quilfen-cli render: the picture the main window shows for a region,
-// written as a BMP file.
+// quilfen-cli render: the picture the main window shows for a region, at the
+// window's 400 × 400 pixels or any size up to kMaxSize, written as a BMP or
+// PNG file. The counts are computed a strip of columns at a time and coloured
+// into the picture at once, so memory is the picture and one strip.
 
 #include "bmp_writer.h"
 #include "cli_commands.h"
@@ -11,15 +13,22 @@
 #include <QCoreApplication>
 #include <QImage>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace quilfen::cli {
 
 namespace {
 
-constexpr std::int32_t kHalfSize = 200;
+constexpr std::int64_t kDefaultSize = 400;  // the main window's picture
+constexpr std::int64_t kMaxSize = 16384;
+constexpr std::int32_t kStripColumns = 32;
+constexpr double kQuietSeconds = 1.0;  // no progress shown for shorter renders
 
 const char* paletteProblem(PaletteReadResult result)
 {
@@ -32,22 +41,68 @@ const char* paletteProblem(PaletteReadResult result)
     return nullptr;
 }
 
-// The visible part of the drawing, as the main window's picture holds it:
-// grid point (i, j) on pixel column i, row 2N − j; the column i = 2N and the
-// row j = 0 fall outside the 2N × 2N picture.
-QImage visiblePicture(const IterGrid& grid, std::int32_t maxIter, const PaletteTable& table)
+bool endsWithPng(const std::string& name)
 {
-    const int side = 2 * kHalfSize;
+    return QString::fromStdString(name).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
+}
+
+// How far a render has got, on stderr when it is a terminal and the render
+// has taken more than a second.
+class Progress {
+public:
+    Progress() : m_shown(isatty(STDERR_FILENO) == 1) {}
+
+    void update(std::int64_t done, std::int64_t total)
+    {
+        if (!m_shown)
+            return;
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_start;
+        if (elapsed.count() < kQuietSeconds)
+            return;
+        std::fprintf(stderr, "\rquilfen-cli: rendering %3d %%", static_cast<int>(100 * done / total));
+        m_written = true;
+    }
+
+    ~Progress()
+    {
+        if (m_written)
+            std::fputc('\n', stderr);
+    }
+
+private:
+    bool m_shown;
+    bool m_written = false;
+    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
+};
+
+// The visible part of the drawing, as the main window's picture holds it at
+// side N: grid point (i, j) on pixel column i, row N − j; the column i = N and
+// the row j = 0 fall outside the N × N picture and are not computed.
+QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t maxIter,
+                      const PaletteTable& table)
+{
     QImage image(side, side, QImage::Format_RGB32);
-    for (int i = 0; i < side; ++i) {
-        const auto& column = grid[static_cast<std::size_t>(i)];
-        for (int j = 1; j <= side; ++j) {
-            const Colour c =
-                paletteColour(table, paletteIndex(column[static_cast<std::size_t>(j)], maxIter));
-            image.setPixel(i, side - j,
-                           qRgb(static_cast<int>(c & 0xFFU), static_cast<int>((c >> 8) & 0xFFU),
-                                static_cast<int>((c >> 16) & 0xFFU)));
-        }
+    if (image.isNull())
+        return image;
+    // The frame of a grid of side + 1 points a side: HalfSize = side / 2 for
+    // an even side, the same arithmetic for an odd one.
+    GridFrame frame;
+    frame.x0 = cond.CentreRe - cond.Range * 0.5;
+    frame.y0 = cond.CentreIm - cond.Range * 0.5;
+    frame.d = cond.Range / static_cast<double>(side);
+    const std::int32_t columnsPerStrip = std::min(kStripColumns, side);
+    std::vector<std::int32_t> strip(static_cast<std::size_t>(columnsPerStrip) *
+                                    static_cast<std::size_t>(side + 1));
+    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+    const std::ptrdiff_t pixelsPerRow = image.bytesPerLine() / 4;
+    Progress progress;
+    for (std::int32_t first = 0; first < side; first += columnsPerStrip) {
+        const std::int32_t columns = std::min(columnsPerStrip, side - first);
+        computeColumns(frame, first, columns, side, maxIter, strip.data(), side + 1);
+        for (std::int32_t c = 0; c < columns; ++c)
+            colourColumn(strip.data() + static_cast<std::ptrdiff_t>(c) * (side + 1), side, side,
+                         maxIter, table, pixels, first + c, pixelsPerRow);
+        progress.update(first + columns, side);
     }
     return image;
 }
@@ -64,6 +119,7 @@ int runRender(const Options& options, int argc, char** argv)
         static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
     const bool defaultPalette = !options.has("--palette");
     const std::string givenPalette = options.stringOr("--palette", {});
+    const auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
     const std::string out = options.requireString("--out");
     options.rejectUnused();
 
@@ -79,13 +135,15 @@ int runRender(const Options& options, int argc, char** argv)
         return 1;
     }
 
-    const auto grid = std::make_unique<IterGrid>();
-    computeIterMap(cond, kHalfSize, maxIter, *grid);
-
+    const QImage picture = visiblePicture(cond, side, maxIter, *table);
+    if (picture.isNull()) {
+        std::fprintf(stderr, "quilfen-cli: no memory for a %d x %d picture\n", side, side);
+        return 1;
+    }
     QString error;
-    const QImage picture = visiblePicture(*grid, maxIter, *table);
+    const char* format = endsWithPng(out) ? "PNG" : "BMP";
     // The name's own bytes: it need not be valid UTF-8.
-    if (!writeBmpAtomically(picture, QByteArray::fromStdString(out), &error)) {
+    if (!writeBmpAtomically(picture, QByteArray::fromStdString(out), &error, format)) {
         std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", out.c_str(), qPrintable(error));
         return 1;
     }

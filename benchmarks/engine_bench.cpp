@@ -1,7 +1,10 @@
 // Speed of the escape-time engines, measured side by side in one run: the
 // scalar reference and the fast engine on one thread and on every thread, for
-// three regions; the cost of a call that does almost no work; and DrawMandel's
-// own work per point. Ends with the ratios and whether they meet the targets.
+// three regions; the cost of a call that does almost no work; DrawMandel's
+// own work per point; and views for exploring, on every thread, with the full
+// work (what the engine did before it stopped points that cycle, and what the
+// benchmark still does) and with the stopping of cycles. Ends with the ratios
+// and whether they meet the targets.
 //
 // Repetitions are interleaved at random and each figure is the best of its
 // repetitions, so that other load on the machine skews the ratios least.
@@ -42,6 +45,29 @@ const Region kRegions[] = {
     // The seahorse valley's double spiral: counts from about 200 to 5000.
     {"deep", {-0.743643887037151, 0.131825904205330, 1e-4}, 5000},
 };
+
+// Views for exploring: interior points at high limits, where stopping cycles
+// pays, and views where no point cycles, where it must cost next to nothing.
+struct ExploreRegion {
+    const char* name;
+    CalcCondition cond;
+    std::int32_t maxIter;
+    double minSpeedUp;  // full work / stopping cycles must reach this
+};
+
+const ExploreRegion kExploreRegions[] = {
+    {"start-up@1e6", {-0.5, 0.0, 2.5}, 1000000, 50.0},
+    {"bulbs@1e5", {-0.75, 0.1, 0.05}, 100000, 1.0},
+    {"cusp@1e5", {0.282, 0.01, 0.01}, 100000, 1.0},
+    {"outside@500", {2.5, 2.0, 1.0}, 500, 1.0 / 1.05},
+    {"spiral@500", {-0.743643887037151, 0.131825904205330, 1e-4}, 500, 1.0 / 1.05},
+    {"benchmark", {-0.15, 0.8, 0.4}, 500, 0.0},
+};
+
+std::string exploreName(const ExploreRegion& r, EngineWork work)
+{
+    return std::string("explore/") + r.name + (work == EngineWork::Full ? "/full" : "/stop-cycles");
+}
 
 // A call with a limit of 1: almost all of its time is the call itself.
 const Region kCallRegion = {"limit-1", {-0.15, 0.8, 0.4}, 1};
@@ -126,6 +152,33 @@ void runEngine(benchmark::State& state, const Region* r, Engine e, std::int64_t 
         benchmark::Counter::kIsRate);
     if (e != Engine::Scalar)
         state.SetLabel(engineInstructionSet() + " x" + std::to_string(engineThreads()));
+}
+
+void runExplore(benchmark::State& state, const ExploreRegion* r, EngineWork work)
+{
+    IterGrid& grid = sharedGrid();
+    setEngineThreads(0);
+    for (auto _ : state) {
+        computeIterMap(r->cond, kHalfSize, r->maxIter, grid, work);
+        benchmark::DoNotOptimize(grid.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(engineInstructionSet() + " x" + std::to_string(engineThreads()));
+}
+
+// Before anything is timed: both kinds of work give the same grid.
+bool exploreGridsMatch(const ExploreRegion& r)
+{
+    auto full = std::make_unique<IterGrid>();
+    auto stopping = std::make_unique<IterGrid>();
+    setEngineThreads(0);
+    computeIterMap(r.cond, kHalfSize, r.maxIter, *full, EngineWork::Full);
+    computeIterMap(r.cond, kHalfSize, r.maxIter, *stopping, EngineWork::StopCycles);
+    if (std::memcmp(full.get(), stopping.get(), sizeof(IterGrid)) != 0) {
+        std::fprintf(stderr, "FAILED: explore/%s differs between the kinds of work\n", r.name);
+        return false;
+    }
+    return true;
 }
 
 // A surface that only stores the pixels: what is left is DrawMandel's own work.
@@ -269,6 +322,22 @@ bool printRatios(const std::map<std::string, double>& ms)
         v.check(callAll <= call1, "limit-1 call on all threads no slower than on one",
                 call1 / callAll, "x");
     }
+    std::printf("\nExploring, all threads (%d): full work (as before) and stopping cycles\n", all);
+    std::printf("%-14s %12s %12s %9s\n", "view", "full ms", "stop ms", "full/stop");
+    for (const ExploreRegion& r : kExploreRegions) {
+        const auto full = ms.find(exploreName(r, EngineWork::Full));
+        const auto stop = ms.find(exploreName(r, EngineWork::StopCycles));
+        if (full == ms.end() || stop == ms.end())
+            continue;
+        const double ratio = full->second / stop->second;
+        std::printf("%-14s %12.3f %12.3f %8.2fx\n", r.name, full->second, stop->second, ratio);
+        if (r.minSpeedUp > 0.0) {
+            const std::string what = std::string("stopping cycles, ") + r.name +
+                                     (r.minSpeedUp >= 1.0 ? ": full / stop >= " : ": stop / full <= ") +
+                                     std::to_string(r.minSpeedUp >= 1.0 ? r.minSpeedUp : 1.0 / r.minSpeedUp);
+            v.check(ratio >= r.minSpeedUp, what.c_str(), ratio, "x");
+        }
+    }
     const auto draw = ms.find("draw/per-point");
     if (draw != ms.end())
         v.check(draw->second < 1.0, "DrawMandel's own work for the full grid < 1 ms",
@@ -300,6 +369,8 @@ int main(int argc, char** argv)
     for (const Region& r : kRegions)
         exact = fastGridsMatch(r) && exact;
     exact = fastGridsMatch(kCallRegion) && exact;
+    for (const ExploreRegion& r : kExploreRegions)
+        exact = exploreGridsMatch(r) && exact;
     if (!exact)
         return 1;
 
@@ -325,6 +396,14 @@ int main(int argc, char** argv)
     add(kCallRegion, Engine::OneThread);
     add(kCallRegion, Engine::AllThreads);
     setUp(benchmark::RegisterBenchmark("draw/per-point", runDraw));
+    for (const ExploreRegion& r : kExploreRegions)
+        for (EngineWork work : {EngineWork::Full, EngineWork::StopCycles}) {
+            auto* b = benchmark::RegisterBenchmark(exploreName(r, work).c_str(), runExplore, &r, work);
+            setUp(b);
+            // The full work at the highest limit takes seconds a run: fewer repetitions.
+            if (r.maxIter >= 1000000 && work == EngineWork::Full)
+                b->Repetitions(2)->MinTime(0.01);
+        }
 
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);

@@ -44,33 +44,45 @@ std::string engineInstructionSet()
 }
 
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
-                    IterGrid& grid)
+                    IterGrid& grid, EngineWork work)
 {
     if (halfSize < 0)
         return;
-    const GridFrame frame = gridFrame(cond, halfSize);
     const std::int32_t last = std::min(halfSize, kMaxHalfSize) * 2;
+    computeColumns(gridFrame(cond, halfSize), 0, last + 1, last, maxIter, grid[0].data(),
+                   kGridSide, work);
+}
+
+void computeColumns(const GridFrame& frame, std::int32_t firstColumn, std::int32_t columns,
+                    std::int32_t lastRow, std::int32_t maxIter, std::int32_t* counts,
+                    std::ptrdiff_t columnStride, EngineWork work)
+{
+    if (columns < 1 || lastRow < 0)
+        return;
     if (maxIter < 1) {
         // No iteration runs, so every count is maxIter + 1, as in the reference.
-        for (std::int32_t i = 0; i <= last; ++i)
-            std::fill_n(grid[static_cast<std::size_t>(i)].begin(), last + 1, maxIter + 1);
+        for (std::int32_t c = 0; c < columns; ++c)
+            std::fill_n(counts + c * columnStride, lastRow + 1, maxIter + 1);
         return;
     }
 
-    std::atomic<std::int32_t> nextColumn{0};
+    std::atomic<std::int32_t> nextColumn{firstColumn};
     EscapeJob job;
     job.frame = frame;
-    job.lastColumn = last;
-    job.lastRow = last;
+    job.lastColumn = firstColumn + columns - 1;
+    job.lastRow = lastRow;
     job.maxIter = maxIter;
+    job.stopCycles = work == EngineWork::StopCycles;
     // Columns are shared one by one, which balances columns of very uneven
     // cost, except under limits so low that a column is cheaper than the
     // counter's trip between cores.
     job.columnsPerGrab = std::clamp(kCheapColumnsIterations / maxIter, 1, 16);
-    job.grid = &grid;
+    job.counts = counts;
+    job.firstColumn = firstColumn;
+    job.columnStride = columnStride;
     job.nextColumn = &nextColumn;
     auto share = [&job] { computeColumnsSimd(job); };
-    WorkerPool::instance().run(std::min(engineThreads(), last + 1), share);
+    WorkerPool::instance().run(std::min(engineThreads(), columns), share);
 }
 
 }  // namespace quilfen

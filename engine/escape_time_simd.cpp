@@ -11,6 +11,31 @@
 // The lanes of a slot are consecutive rows of one column. A slot whose lanes
 // have all escaped, or that has reached the limit, writes its counts and takes
 // the next rows at once instead of waiting for the other slots.
+//
+// Cycle detection (when the job asks for it). The state a lane carries from
+// one iteration to the next is (zr, zi): zr2 and zi2 are their squares, and the
+// count only records how far the lane got. One iteration is a fixed function
+// of that state for the lane's c, so when the state comes back bit for bit to
+// a value it had earlier, every later state, and every escape test, repeats
+// with that period: the point never escapes and its count is the limit + 1,
+// exactly what iterating to the limit gives. The comparison is of the bits
+// (not ==, under which -0 equals +0 and NaN differs from itself), and only of
+// lanes still running, so a lane that escaped is never taken for one that
+// cycles. A running lane whose state is NaN (c not finite) never escapes
+// either, since no comparison with NaN is true, so stopping it is right too.
+//
+// The hot loop stays as it is without detection: lanes are compared with a
+// saved state only at checkpoints, when the thread's trip counter is a
+// multiple of kCheckEvery. Every lane of a slot advances once per trip, so a
+// slot's checkpoints fall on its own iteration numbers that are all alike
+// modulo kCheckEvery, and states are saved at checkpoints only: a saved state
+// and a later checked one are always a multiple of kCheckEvery iterations
+// apart. A cycle of period p is therefore seen at the first checkpoint at
+// least lcm(p, kCheckEvery) iterations after a save made once the lane is on
+// its cycle. The saves follow Brent's method: the gap between saves doubles,
+// so that long cycles are caught as well as short ones. Slots younger than
+// kCheckFrom iterations are not checked, so that pictures at modest limits,
+// where nearly every point escapes, pay nothing for the checkpoints.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "escape_time_simd.cpp"
@@ -40,6 +65,13 @@ using V = hn::Vec<D>;
 using VI = hn::Vec<DI>;
 using M = hn::Mask<D>;
 
+// Cycle checks happen every kCheckEvery trips of a thread's slots.
+constexpr std::int64_t kCheckEvery = 64;
+// A slot is checked only once it has done this many iterations.
+constexpr std::int32_t kCheckFrom = 512;
+// Iterations between the first two saves of a slot's state; then doubling.
+constexpr std::int32_t kFirstSaveGap = 2 * kCheckEvery;
+
 // One vector of points and its iterate.
 struct Slot {
     // Written out: the constructor g++ makes implicitly lacks the instruction
@@ -51,7 +83,11 @@ struct Slot {
     V zr2, zi2;          // zr², zi² of the iterate, the next iteration's squares
     VI count;            // 1 + iterations survived: the count once the lane stops
     M running;           // lanes still iterating (padding lanes never are)
+    M periodic;          // lanes stopped because their state came back
+    V savedZr, savedZi;  // the state at the last save (cycle detection only)
     std::int32_t iter = 0;  // iterations done, the same for every lane
+    std::int64_t nextSave = 0;  // iteration from which the next save is due
+    std::int64_t saveGap = 0;   // iterations from one save to the next
     std::int32_t column = 0;
     std::int32_t row0 = 0;
     std::int32_t rows = 0;  // lanes holding grid points; 0 for an idle slot
@@ -118,6 +154,10 @@ struct Kernel {
         s.zr = s.zi = s.zr2 = s.zi2 = hn::Zero(d);
         s.count = one;
         s.iter = 0;
+        s.periodic = hn::FirstN(d, 0);
+        s.savedZr = s.savedZi = hn::Zero(d);
+        s.nextSave = kCheckFrom;
+        s.saveGap = kFirstSaveGap;
         if (!source.next(lanes, s)) {
             s.rows = 0;
             s.cr = s.ci = hn::Zero(d);
@@ -135,10 +175,13 @@ struct Kernel {
     void store(const Slot& s)
     {
         HWY_ALIGN std::int64_t counts[HWY_LANES(std::int64_t)];
-        hn::Store(s.count, di, counts);
-        auto& column = (*job.grid)[static_cast<std::size_t>(s.column)];
+        const VI count = hn::IfThenElse(hn::RebindMask(di, s.periodic),
+                                        hn::Set(di, std::int64_t{job.maxIter} + 1), s.count);
+        hn::Store(count, di, counts);
+        std::int32_t* column =
+            job.counts + static_cast<std::ptrdiff_t>(s.column - job.firstColumn) * job.columnStride;
         for (std::int32_t l = 0; l < s.rows; ++l)
-            column[static_cast<std::size_t>(s.row0 + l)] = static_cast<std::int32_t>(counts[l]);
+            column[s.row0 + l] = static_cast<std::int32_t>(counts[l]);
     }
 
     // Iterations s may still run before it reaches the limit.
@@ -147,15 +190,41 @@ struct Kernel {
         return s.rows == 0 ? std::numeric_limits<std::int32_t>::max() : job.maxIter - s.iter;
     }
 
-    // Books `trips` iterations on s; a finished slot stores and reloads.
-    void settle(Slot& s, std::int32_t trips)
+    // Books `trips` iterations on s.
+    static void book(Slot& s, std::int32_t trips)
     {
-        if (s.rows == 0)
-            return;
-        s.iter += trips;
-        if (s.iter == job.maxIter || hn::AllFalse(d, s.running)) {
+        if (s.rows != 0)
+            s.iter += trips;
+    }
+
+    // A slot that is done (every lane stopped, or the limit reached) stores
+    // and reloads.
+    void settle(Slot& s)
+    {
+        if (s.rows != 0 && (s.iter == job.maxIter || hn::AllFalse(d, s.running))) {
             store(s);
             refill(s);
+        }
+    }
+
+    // At a checkpoint: stops the running lanes of s whose state is the saved
+    // one bit for bit, then saves the state if a save is due.
+    void checkCycles(Slot& s)
+    {
+        if (s.rows == 0 || s.iter < kCheckFrom)
+            return;
+        const auto sameBits = [this](V a, V b) {
+            return hn::RebindMask(d, hn::Eq(hn::BitCast(di, a), hn::BitCast(di, b)));
+        };
+        const M back = hn::And(hn::And(sameBits(s.zr, s.savedZr), sameBits(s.zi, s.savedZi)),
+                               s.running);
+        s.periodic = hn::Or(s.periodic, back);
+        s.running = hn::AndNot(back, s.running);
+        if (s.iter >= s.nextSave) {
+            s.savedZr = s.zr;
+            s.savedZi = s.zi;
+            s.nextSave = s.iter + s.saveGap;
+            s.saveGap *= 2;  // at most about 2^32 before any limit is reached
         }
     }
 };
@@ -175,9 +244,16 @@ HWY_INLINE void iterate(Slot& s, const V ten, const VI one, const DI di)
     s.count = hn::IfThenElse(hn::RebindMask(di, s.running), hn::Add(s.count, one), s.count);
 }
 
-}  // namespace
+// Trips from `trip` to the next checkpoint at which a slot of age `oldest`
+// (iterations) or more is old enough to be checked.
+HWY_INLINE std::int64_t tripsToCheck(std::int64_t trip, std::int32_t oldest)
+{
+    const std::int64_t from = trip + std::max<std::int64_t>(1, kCheckFrom - oldest);
+    return (from + kCheckEvery - 1) / kCheckEvery * kCheckEvery - trip;
+}
 
-void ComputeColumns(const EscapeJob& job)
+template <bool kStopCycles>
+void ComputeColumnsImpl(const EscapeJob& job)
 {
     Kernel k(job);
     // Separate variables, not an array: g++ keeps an array of vectors in memory.
@@ -190,12 +266,23 @@ void ComputeColumns(const EscapeJob& job)
     const DI di;
     const V ten = k.ten;
     const VI one = k.one;
+    std::int64_t trip = 0;  // trips of this thread's slots so far: the checkpoints' clock
     for (;;) {
         // Run all four until one of them finishes or reaches the limit.
-        const std::int32_t budget =
+        std::int32_t budget =
             std::min({k.headroom(s0), k.headroom(s1), k.headroom(s2), k.headroom(s3)});
         if (budget == std::numeric_limits<std::int32_t>::max())
             return;  // all idle: every column is done
+        bool checkpoint = false;
+        if constexpr (kStopCycles) {
+            const auto age = [](const Slot& s) { return s.rows == 0 ? 0 : s.iter; };
+            const std::int64_t toCheck =
+                tripsToCheck(trip, std::max({age(s0), age(s1), age(s2), age(s3)}));
+            if (toCheck <= budget) {
+                budget = static_cast<std::int32_t>(toCheck);
+                checkpoint = true;
+            }
+        }
         std::int32_t trips = 0;
         int anyFinished;
         do {
@@ -208,11 +295,38 @@ void ComputeColumns(const EscapeJob& job)
             anyFinished = int{hn::AllFalse(d, s0.running)} | int{hn::AllFalse(d, s1.running)} |
                           int{hn::AllFalse(d, s2.running)} | int{hn::AllFalse(d, s3.running)};
         } while (trips != budget && anyFinished == 0);
-        k.settle(s0, trips);
-        k.settle(s1, trips);
-        k.settle(s2, trips);
-        k.settle(s3, trips);
+        Kernel::book(s0, trips);
+        Kernel::book(s1, trips);
+        Kernel::book(s2, trips);
+        Kernel::book(s3, trips);
+        if constexpr (kStopCycles) {
+            trip += trips;
+            if (checkpoint && trips == budget) {
+                k.checkCycles(s0);
+                k.checkCycles(s1);
+                k.checkCycles(s2);
+                k.checkCycles(s3);
+            }
+        }
+        k.settle(s0);
+        k.settle(s1);
+        k.settle(s2);
+        k.settle(s3);
     }
+}
+
+}  // namespace
+
+// Without stopCycles every iteration of every point runs up to its escape or
+// the limit: the work the benchmark measures, in a loop with no checkpoints.
+// Under a limit at which no slot gets old enough to be checked, that loop
+// serves the stopping of cycles as well.
+void ComputeColumns(const EscapeJob& job)
+{
+    if (job.stopCycles && job.maxIter > kCheckFrom)
+        ComputeColumnsImpl<true>(job);
+    else
+        ComputeColumnsImpl<false>(job);
 }
 
 const char* CurrentTargetName()

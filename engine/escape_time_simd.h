@@ -7,6 +7,7 @@
 #include "grids.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -20,13 +21,17 @@ struct EscapeJob {
     std::int32_t lastRow = 0;              // rows 0 … lastRow of each column
     std::int32_t maxIter = 1;              // 1 or more
     std::int32_t columnsPerGrab = 1;       // 1 or more
-    IterGrid* grid = nullptr;
+    bool stopCycles = false;               // stop points whose state comes back exactly
+    // Column i's counts start at counts + (i − firstColumn)·columnStride.
+    std::int32_t* counts = nullptr;
+    std::int32_t firstColumn = 0;
+    std::ptrdiff_t columnStride = 0;
     std::atomic<std::int32_t>* nextColumn = nullptr;  // shared column counter
 };
 
 // Computes columns drawn from job.nextColumn until none is left, writing the
-// same counts as computeIterMapScalar. Safe to call from several threads at
-// once on the same job.
+// same counts as computeIterMapScalar, with or without job.stopCycles. Safe to
+// call from several threads at once on the same job.
 void computeColumnsSimd(const EscapeJob& job);
 
 // Name of the instruction set computeColumnsSimd runs with now ("AVX3", "AVX2",

@@ -47,9 +47,9 @@ void resetEngineState()
     BenchInvalid = false;
 }
 
-void CalcMandel()
+void CalcMandel(EngineWork work)
 {
-    computeIterMap(CalcCond, HalfSize, MaxIter, IterMap);
+    computeIterMap(CalcCond, HalfSize, MaxIter, IterMap, work);
     DrawnCond = CalcCond;
 }
 
@@ -74,6 +74,20 @@ Colour paletteColour(const PaletteTable& table, int k)
     const auto& entry = table[static_cast<std::size_t>(k)];
     auto clamp = [](std::int16_t c) { return std::clamp<int>(c, 0, 255); };
     return rgb(clamp(entry[0]), clamp(entry[1]), clamp(entry[2]));
+}
+
+std::uint32_t countPixel(const PaletteTable& table, std::int32_t m, std::int32_t maxIter)
+{
+    const Colour c = paletteColour(table, paletteIndex(m, maxIter));
+    return 0xFF000000U | ((c & 0xFFU) << 16) | (c & 0xFF00U) | ((c >> 16) & 0xFFU);
+}
+
+void colourColumn(const std::int32_t* counts, std::int32_t topRow, std::int32_t rows,
+                  std::int32_t maxIter, const PaletteTable& table, std::uint32_t* pixels,
+                  std::int32_t x, std::ptrdiff_t pixelsPerRow)
+{
+    for (std::int32_t y = 0; y < rows; ++y)
+        pixels[y * pixelsPerRow + x] = countPixel(table, counts[topRow - y], maxIter);
 }
 
 void DrawMandel()

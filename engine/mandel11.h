@@ -5,9 +5,11 @@
 // DrawMandel (counts → pixels on the main picture).
 
 #include "calc_condition.h"
+#include "escape_time.h"
 #include "grids.h"
 #include "picture_surface.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -43,8 +45,10 @@ extern bool BenchInvalid;        // the last benchmark computed wrong counts: no
 void resetEngineState();
 
 // Fills IterMap for CalcCond, HalfSize and MaxIter, then copies CalcCond into
-// DrawnCond. Touches no window and processes no events.
-void CalcMandel();
+// DrawnCond. Touches no window and processes no events. Drawing stops points
+// that cycle early; the benchmark asks for the full work (the counts are the
+// same).
+void CalcMandel(EngineWork work = EngineWork::StopCycles);
 
 // Where DrawMandel paints, and how it lets waiting window events through once
 // at its end. The main window attaches itself at start-up.
@@ -55,6 +59,17 @@ int paletteIndex(std::int32_t m, std::int32_t maxIter);
 
 // Colour value of PalTable entry k, components clamped to 0 … 255.
 Colour paletteColour(const PaletteTable& table, int k);
+
+// The colour of a count as a 32-bit pixel 0xffRRGGBB (the layout of Qt's RGB32
+// images), through paletteIndex and paletteColour.
+std::uint32_t countPixel(const PaletteTable& table, std::int32_t m, std::int32_t maxIter);
+
+// Colours one column of counts into pixel column x of a row-major 32-bit
+// picture, top row first: pixel row y (0 … rows − 1) gets the colour of
+// counts[topRow − y], as the main picture shows grid rows (up is +j).
+void colourColumn(const std::int32_t* counts, std::int32_t topRow, std::int32_t rows,
+                  std::int32_t maxIter, const PaletteTable& table, std::uint32_t* pixels,
+                  std::int32_t x, std::ptrdiff_t pixelsPerRow);
 
 // Colours IterMap through PalTable onto the attached picture, column by
 // column with a repaint after each, sets DrawDone and processes events once.

@@ -109,12 +109,14 @@ int createTemporary(const QByteArray& folder, QByteArray& name)
 
 }  // namespace
 
-bool writeBmpAtomically(const QImage& image, const QString& path, QString* error)
+bool writeBmpAtomically(const QImage& image, const QString& path, QString* error,
+                        const char* format)
 {
-    return writeBmpAtomically(image, QFile::encodeName(path), error);
+    return writeBmpAtomically(image, QFile::encodeName(path), error, format);
 }
 
-bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error)
+bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error,
+                        const char* format)
 {
     if (nativePath.isEmpty() || nativePath.contains('\0'))
         return failWithErrno(error, ENOENT);
@@ -152,7 +154,7 @@ bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QStri
     QString writerError;
     if (errorNumber == 0) {
         DescriptorDevice device(fd);
-        QImageWriter writer(&device, "BMP");
+        QImageWriter writer(&device, format);
         if (!writer.write(image)) {
             encoded = false;
             errorNumber = device.errorNumber();

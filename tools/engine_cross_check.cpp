@@ -3,15 +3,23 @@
 // one forced after the other, with one and with two threads. Plain C++ so that
 // it also builds for machines without a desktop, a cross build included:
 //
-//   quilfen-engine-cross-check [--seed N] [--regions N]
+//   quilfen-engine-cross-check [--seed N] [--regions N] [--no-stored]
+//   quilfen-engine-cross-check --reference-checksums
 //
 // Prints the seed, then one line per instruction set with the regions checked;
-// exits 1 on any difference (each one is printed), 2 on bad arguments.
+// exits 1 on any difference (each one is printed), 2 on bad arguments. Each
+// region is computed with the engine's full work and with its stopping of
+// points that cycle; the stored high-limit pictures (storedRegions(), whose
+// reference is a checksum) with the stopping only, the full work there taking
+// minutes; --no-stored leaves them out. --reference-checksums computes those checksums afresh with the
+// scalar reference (several minutes) and prints them as storedRegions() lists
+// them.
 
 #include "engine_regions.h"
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "escape_time_simd.h"
+#include "grid_checksum.h"
 
 #include <hwy/targets.h>
 
@@ -62,6 +70,25 @@ struct TargetTally {
     int mismatches = 0;
 };
 
+const char* workName(EngineWork work)
+{
+    return work == EngineWork::Full ? "full work" : "stopping cycles";
+}
+
+// The stored regions' reference checksums, computed with the scalar loop.
+int printReferenceChecksums()
+{
+    auto grid = std::make_unique<IterGrid>();
+    for (const StoredRegion& stored : storedRegions()) {
+        const Region& r = stored.region;
+        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *grid);
+        std::printf("{\"%s\", {{%.17g, %.17g, %.17g}, %d, %d}, 0x%016llxULL},\n", stored.name,
+                    r.cond.CentreRe, r.cond.CentreIm, r.cond.Range, r.halfSize, r.maxIter,
+                    static_cast<unsigned long long>(gridChecksum(*grid, r.halfSize)));
+    }
+    return 0;
+}
+
 bool parseCount(const char* text, unsigned long long& value)
 {
     char* end = nullptr;
@@ -78,15 +105,21 @@ int main(int argc, char** argv)
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     unsigned long long seed = (std::uint64_t{std::random_device{}()} << 32) ^ std::random_device{}();
     unsigned long long regionCount = 300;
+    bool checkStored = true;
     for (int a = 1; a < argc; ++a) {
         const bool hasValue = a + 1 < argc;
         if (std::strcmp(argv[a], "--seed") == 0 && hasValue && parseCount(argv[a + 1], seed)) {
             ++a;
+        } else if (std::strcmp(argv[a], "--no-stored") == 0) {
+            checkStored = false;
+        } else if (std::strcmp(argv[a], "--reference-checksums") == 0 && argc == 2) {
+            return printReferenceChecksums();
         } else if (std::strcmp(argv[a], "--regions") == 0 && hasValue &&
                    parseCount(argv[a + 1], regionCount) && regionCount <= 100000) {
             ++a;
         } else {
-            std::fprintf(stderr, "usage: %s [--seed N] [--regions N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--seed N] [--regions N] [--no-stored]\n       %s --reference-checksums\n",
+                         argv[0], argv[0]);
             return 2;
         }
     }
@@ -131,15 +164,42 @@ int main(int argc, char** argv)
         for (TargetTally& tally : tallies) {
             hwy::SetSupportedTargetsForTest(tally.target);
             bool same = true;
+            for (const int threads : kThreadCounts)
+                for (const EngineWork work : {EngineWork::Full, EngineWork::StopCycles}) {
+                    setEngineThreads(threads);
+                    fillUntouched(*fast);
+                    computeIterMap(r.cond, r.halfSize, r.maxIter, *fast, work);
+                    const std::string diff = firstDifference(*reference, *fast);
+                    if (!diff.empty()) {
+                        std::printf("MISMATCH on %s, %d thread(s), %s: %s: %s\n",
+                                    hwy::TargetName(tally.target), threads, workName(work),
+                                    describe(r).c_str(), diff.c_str());
+                        same = false;
+                    }
+                }
+            ++tally.regions;
+            tally.mismatches += same ? 0 : 1;
+        }
+        hwy::SetSupportedTargetsForTest(0);
+    }
+
+    for (const StoredRegion& stored : storedRegions()) {
+        if (!checkStored)
+            break;
+        const Region& r = stored.region;
+        for (TargetTally& tally : tallies) {
+            hwy::SetSupportedTargetsForTest(tally.target);
+            bool same = true;
             for (const int threads : kThreadCounts) {
                 setEngineThreads(threads);
-                fillUntouched(*fast);
-                computeIterMap(r.cond, r.halfSize, r.maxIter, *fast);
-                const std::string diff = firstDifference(*reference, *fast);
-                if (!diff.empty()) {
-                    std::printf("MISMATCH on %s, %d thread(s), %s: %s\n",
-                                hwy::TargetName(tally.target), threads, describe(r).c_str(),
-                                diff.c_str());
+                computeIterMap(r.cond, r.halfSize, r.maxIter, *fast, EngineWork::StopCycles);
+                const std::uint64_t checksum = gridChecksum(*fast, r.halfSize);
+                if (checksum != stored.checksum) {
+                    std::printf("MISMATCH on %s, %d thread(s), %s: checksum %016llx, expected "
+                                "%016llx\n",
+                                hwy::TargetName(tally.target), threads, stored.name,
+                                static_cast<unsigned long long>(checksum),
+                                static_cast<unsigned long long>(stored.checksum));
                     same = false;
                 }
             }
@@ -151,7 +211,7 @@ int main(int argc, char** argv)
 
     int failures = 0;
     for (const TargetTally& tally : tallies) {
-        std::printf("%-8s %d regions (threads 1 and 2): %s\n", hwy::TargetName(tally.target),
+        std::printf("%-8s %d regions (threads 1 and 2, both kinds of work): %s\n", hwy::TargetName(tally.target),
                     tally.regions,
                     tally.mismatches == 0 ? "identical to the reference"
                                           : (std::to_string(tally.mismatches) + " differ").c_str());

@@ -56,14 +56,11 @@ int main(int argc, char* argv[])
 
     const int side = 2 * kHalf + 1;
     QImage image(side, side, QImage::Format_RGB32);
-    for (int px = 0; px < side; ++px) {
-        const auto& column = IterMap[static_cast<std::size_t>(px)];
-        for (int py = 0; py < side; ++py) {
-            const std::int32_t m = column[static_cast<std::size_t>(2 * kHalf - py)];
-            const Colour colour = paletteColour(PalTable, paletteIndex(m, MaxIter));
-            image.setPixel(px, py, qRgb(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF));
-        }
-    }
+    // Pixel (px, py) shows grid point (px, 2N − py): the top row is j = 2N.
+    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+    for (int px = 0; px < side; ++px)
+        colourColumn(IterMap[static_cast<std::size_t>(px)].data(), 2 * kHalf, side, MaxIter, PalTable,
+                     pixels, px, image.bytesPerLine() / 4);
 
     // Written whole or not at all, so the build never sees half a picture.
     QSaveFile file(QString::fromLocal8Bit(argv[2]));

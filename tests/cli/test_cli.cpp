@@ -146,6 +146,11 @@ private slots:
         QTest::newRow("render: centre not a number") << withRegion("render", "abc", "1", "5", out);
         QTest::newRow("render: infinite range") << withRegion("render", "0", "inf", "5", out);
         QTest::newRow("render: limit 0") << withRegion("render", "0", "1", "0", out);
+        QTest::newRow("render: size 0") << withRegion("render", "0", "1", "5", out + QStringList{"--size", "0"});
+        QTest::newRow("render: size above the cap")
+            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "16385"});
+        QTest::newRow("render: size not a number")
+            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "big"});
         QTest::newRow("render: palette without a file")
             << withRegion("render", "0", "1", "5", out + QStringList{"--palette"});
         QTest::newRow("render: option twice")
@@ -424,12 +429,20 @@ private slots:
         QTest::addColumn<double>("range");
         QTest::addColumn<int>("maxIter");
         QTest::addColumn<QString>("palette");  // empty: the default
-        QTest::newRow("start-up region, default palette") << -0.5 << 0.0 << 2.5 << 500 << "";
+        QTest::addColumn<int>("scale");         // --size is 400 times this (none for 1)
+        QTest::addColumn<QString>("name");      // of the file written
+        QTest::newRow("start-up region, default palette")
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.bmp";
         QTest::newRow("benchmark region, fire")
-            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl";
+            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp";
         QTest::newRow("seahorse valley, limit 2048, rainbow")
-            << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl";
-        QTest::newRow("turned half round, limit 3") << -0.5 << 0.0 << -2.5 << 3 << "";
+            << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp";
+        QTest::newRow("turned half round, limit 3")
+            << -0.5 << 0.0 << -2.5 << 3 << "" << 1 << "picture.bmp";
+        // Twice the side halves the spacing exactly, so every other pixel of
+        // every other row is the window's.
+        QTest::newRow("size 800 as PNG: every other pixel is the window's")
+            << -0.5 << 0.0 << 2.5 << 100000 << "palettes/fire.qpl" << 2 << "picture.png";
     }
     void renderMatchesTheWindowsPicture()
     {
@@ -438,24 +451,41 @@ private slots:
         QFETCH(double, range);
         QFETCH(int, maxIter);
         QFETCH(QString, palette);
+        QFETCH(int, scale);
+        QFETCH(QString, name);
         QTemporaryDir folder;
-        const QString out = folder.filePath(QStringLiteral("picture.bmp"));
+        const QString out = folder.filePath(name);
         QStringList arguments = renderArguments(re, im, range, maxIter, out);
         const QString palettePath = palette.isEmpty() ? QString() : binFolder() + '/' + palette;
         if (!palette.isEmpty())
             arguments << QStringLiteral("--palette") << palettePath;
+        if (scale != 1)
+            arguments << QStringLiteral("--size") << QString::number(400 * scale);
 
         const Outcome outcome = runCli(arguments);
         QCOMPARE(outcome.status, 0);
+        // Not a terminal: no progress shown.
         QVERIFY(outcome.err.isEmpty());
 
-        const QImage written(out, "BMP");
-        QCOMPARE(written.size(), QSize(400, 400));
+        const QByteArray format = name.endsWith(QStringLiteral(".png")) ? "PNG" : "BMP";
+        QFile file(out);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.read(format == "PNG" ? 4 : 2), format == "PNG" ? QByteArray("\x89PNG") : QByteArray("BM"));
+        file.close();
+        const QImage written = QImage(out, format.constData()).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(written.size(), QSize(400 * scale, 400 * scale));
         const QImage shown = windowPicture(re, im, range, maxIter, palettePath);
         QCOMPARE(shown.size(), QSize(400, 400));
-        QVERIFY(written.convertToFormat(QImage::Format_RGB32) == shown);
+        if (scale == 1) {
+            QVERIFY(written == shown);
+        } else {
+            for (int y = 0; y < 400; ++y)
+                for (int x = 0; x < 400; ++x)
+                    if (written.pixel(scale * x, scale * y) != shown.pixel(x, y))
+                        QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) differs").arg(x).arg(y)));
+        }
         // Only the temporary file's replacement is left behind.
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"picture.bmp"});
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
     }
 
     void renderFindsDefaultPaletteBesideTheProgram()

@@ -1,10 +1,12 @@
 // The fast engine against the scalar reference, on every instruction set this
-// machine can run and with any number of threads: the grids must be identical.
+// machine can run, with any number of threads, doing the full work and
+// stopping points that cycle: the grids must be identical.
 
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "escape_time_simd.h"
 #include "engine_regions.h"
+#include "grid_checksum.h"
 #include "mandel11.h"
 
 #include <hwy/targets.h>
@@ -45,20 +47,26 @@ class TestFastEngine : public QObject {
 private:
     std::vector<std::int64_t> m_targets;
 
-    // Computes r on every target and compares each grid, untouched entries
-    // included, with the reference's.
-    void compareOnEveryTarget(const Region& r, const IterGrid& reference)
+    // Computes r on every target with each kind of work asked for and
+    // compares each grid, untouched entries included, with the reference's.
+    void compareOnEveryTarget(const Region& r, const IterGrid& reference,
+                              std::initializer_list<EngineWork> works = {EngineWork::Full,
+                                                                         EngineWork::StopCycles})
     {
         auto fast = untouchedGrid();
         for (const std::int64_t target : m_targets) {
             hwy::SetSupportedTargetsForTest(target);
-            for (auto& column : *fast)
-                column.fill(kUntouched);
-            computeIterMap(r.cond, r.halfSize, r.maxIter, *fast);
-            const QString diff = QString::fromStdString(firstDifference(reference, *fast));
-            QVERIFY2(diff.isEmpty(), qPrintable(QStringLiteral("%1 on %2: %3")
-                                                    .arg(QString::fromStdString(describe(r)), hwy::TargetName(target),
-                                                         diff)));
+            for (const EngineWork work : works) {
+                fillUntouched(*fast);
+                computeIterMap(r.cond, r.halfSize, r.maxIter, *fast, work);
+                const QString diff = QString::fromStdString(firstDifference(reference, *fast));
+                QVERIFY2(diff.isEmpty(),
+                         qPrintable(QStringLiteral("%1 on %2, %3: %4")
+                                        .arg(QString::fromStdString(describe(r)),
+                                             hwy::TargetName(target),
+                                             work == EngineWork::Full ? "full work" : "stopping cycles",
+                                             diff)));
+            }
         }
         hwy::SetSupportedTargetsForTest(0);
     }
@@ -119,7 +127,9 @@ private slots:
             const Region r = randomRegion(rng, kRandomSizes);
             auto reference = untouchedGrid();
             computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
-            compareOnEveryTarget(r, *reference);
+            // Each kind of work on every other region keeps the run short.
+            compareOnEveryTarget(r, *reference,
+                                 {n % 2 == 0 ? EngineWork::Full : EngineWork::StopCycles});
             if (QTest::currentTestFailed())
                 return;
             const auto& centre = (*reference)[static_cast<std::size_t>(r.halfSize)];
@@ -196,6 +206,70 @@ private slots:
         compareOnEveryTarget(r, *reference);
     }
 
+    // Small regions across the edge of the main cardioid or of the period-2
+    // bulb at high limits: points that settle on a cycle only after many
+    // iterations next to points that escape late, both kinds of work.
+    void highLimitsAcrossTheEdge_data()
+    {
+        QTest::addColumn<double>("turn");   // angle on the edge, in turns: 0 … 1
+        QTest::addColumn<bool>("bulb");     // the period-2 bulb, else the cardioid
+        QTest::addColumn<double>("range");
+        QTest::addColumn<int>("maxIter");
+        QTest::newRow("cardioid, limit 100000") << 0.0954 << false << 1e-6 << 100000;
+        QTest::newRow("period-2 bulb, limit 100000") << 0.0583 << true << 1e-6 << 100000;
+        QTest::newRow("cardioid, limit 1000000") << 0.44362022665176243 << false << 1e-7 << 1000000;
+        QTest::newRow("period-2 bulb, limit 1000000") << 0.4494 << true << 1e-7 << 1000000;
+    }
+    void highLimitsAcrossTheEdge()
+    {
+        QFETCH(double, turn);
+        QFETCH(bool, bulb);
+        QFETCH(double, range);
+        QFETCH(int, maxIter);
+        const double t = 2.0 * M_PI * turn;
+        const double re = bulb ? -1.0 + 0.25 * std::cos(t) : 0.5 * std::cos(t) - 0.25 * std::cos(2 * t);
+        const double im = bulb ? 0.25 * std::sin(t) : 0.5 * std::sin(t) - 0.25 * std::sin(2 * t);
+        const Region r{{re, im, range}, 4, maxIter};
+        auto reference = untouchedGrid();
+        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        int inside = 0;
+        std::int32_t slowest = 0;
+        for (int i = 0; i <= 8; ++i)
+            for (int j = 0; j <= 8; ++j) {
+                const std::int32_t m = (*reference)[i][j];
+                if (m == maxIter + 1)
+                    ++inside;
+                else
+                    slowest = std::max(slowest, m);
+            }
+        qInfo("%d of 81 points inside, slowest escape %d", inside, slowest);
+        QVERIFY(inside > 0);
+        QVERIFY2(slowest > maxIter / 2, qPrintable(QString::number(slowest)));
+        compareOnEveryTarget(r, *reference);
+    }
+
+    // Whole pictures at high limits against the scalar reference's stored
+    // checksums, stopping cycles (the full work would take minutes).
+    void storedPicturesMatchTheReference_data()
+    {
+        QTest::addColumn<int>("index");
+        for (std::size_t k = 0; k < storedRegions().size(); ++k)
+            QTest::newRow(storedRegions()[k].name) << static_cast<int>(k);
+    }
+    void storedPicturesMatchTheReference()
+    {
+        QFETCH(int, index);
+        const StoredRegion& stored = storedRegions()[static_cast<std::size_t>(index)];
+        const Region& r = stored.region;
+        auto grid = untouchedGrid();
+        for (const std::int64_t target : m_targets) {
+            hwy::SetSupportedTargetsForTest(target);
+            computeIterMap(r.cond, r.halfSize, r.maxIter, *grid, EngineWork::StopCycles);
+            QVERIFY2(gridChecksum(*grid, r.halfSize) == stored.checksum, hwy::TargetName(target));
+        }
+        hwy::SetSupportedTargetsForTest(0);
+    }
+
     void threadCountsGiveIdenticalGrids_data()
     {
         QTest::addColumn<CalcCondition>("cond");
@@ -217,7 +291,8 @@ private slots:
             auto grid = untouchedGrid();
             // Several times: the sharing of columns differs from run to run.
             for (int repeat = 0; repeat < 3; ++repeat) {
-                computeIterMap(cond, 200, maxIter, *grid);
+                computeIterMap(cond, 200, maxIter, *grid,
+                               repeat == 1 ? EngineWork::Full : EngineWork::StopCycles);
                 const QString diff = QString::fromStdString(firstDifference(*reference, *grid));
                 QVERIFY2(diff.isEmpty(),
                          qPrintable(QStringLiteral("%1 threads: %2").arg(threads).arg(diff)));

@@ -89,6 +89,29 @@ inline std::string describe(const EngineRegion& r)
     return text;
 }
 
+// Whole pictures at high limits, with many points that never escape and some
+// that escape late, whose reference grids are too slow to compute on every
+// run (about five minutes of the scalar loop in all): their checksums (gridChecksum) were
+// computed once with computeIterMapScalar by
+//   quilfen-engine-cross-check --reference-checksums
+// which prints these lines afresh.
+struct StoredRegion {
+    const char* name;
+    EngineRegion region;
+    std::uint64_t checksum;
+};
+
+inline const std::vector<StoredRegion>& storedRegions()
+{
+    static const std::vector<StoredRegion> regions = {
+        {"start-up view, limit 1000000", {{-0.5, 0.0, 2.5}, 200, 1000000}, 0x3f48bc69dc976158ULL},
+        {"cardioid meets period-2 bulb, limit 100000", {{-0.75, 0.1, 0.05}, 200, 100000}, 0x5f9f9300f6640f50ULL},
+        {"beside the cusp, limit 100000", {{0.282, 0.01, 0.01}, 200, 100000}, 0x21a31d421620bb62ULL},
+        {"beside the cusp, limit 1000000", {{0.282, 0.01, 0.01}, 200, 1000000}, 0x94550e2bbc87bc5cULL},
+    };
+    return regions;
+}
+
 // Empty when equal (untouched entries included), else the first difference.
 inline std::string firstDifference(const IterGrid& expected, const IterGrid& actual)
 {
