@@ -41,7 +41,7 @@ unshare -m sh -c '
   echo "$out" | grep -q "^SKIP .*/ is not a mount point" ||
     fail "no row skipped for want of a private mount namespace"
   echo "$out" | grep "^SKIP" | grep -qv "/ is not a mount point" && fail "a row skipped for another reason"
-  echo "$out" | grep -q "^PASS .*savePaths(a named pipe is replaced by the picture)" ||
+  echo "$out" | grep -q "^PASS .*savePaths(a named pipe is refused and stays)" ||
     fail "the rows that need no mount did not run"
   echo "PASSED: the tmpfs rows skipped with the reason, the others passed"
 '
