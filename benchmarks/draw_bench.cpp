@@ -13,6 +13,7 @@
 
 #include "escape_time.h"
 #include "mandel11.h"
+#include "milliseconds.h"
 #include "picture_box.h"
 
 #include <QApplication>
@@ -99,28 +100,12 @@ public:
         for (const Run& run : runs) {
             if (run.error_occurred || run.run_type != Run::RT_Aggregate)
                 continue;
-            const double ms = run.GetAdjustedRealTime() * msPer(run.time_unit);
+            const double ms = run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);
             if (run.aggregate_name == "min")
                 bestMs[run.run_name.function_name] = ms;
             else if (run.aggregate_name == "median")
                 medianMs[run.run_name.function_name] = ms;
         }
-    }
-
-private:
-    static double msPer(benchmark::TimeUnit unit)
-    {
-        switch (unit) {
-        case benchmark::kNanosecond:
-            return 1e-6;
-        case benchmark::kMicrosecond:
-            return 1e-3;
-        case benchmark::kMillisecond:
-            return 1.0;
-        case benchmark::kSecond:
-            return 1e3;
-        }
-        return 1.0;
     }
 };
 

@@ -14,6 +14,7 @@
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "mandel11.h"
+#include "milliseconds.h"
 
 #include <benchmark/benchmark.h>
 
@@ -243,24 +244,8 @@ public:
             if (run.error_occurred || !(single || best))
                 continue;
             bestMs[run.run_name.function_name] =
-                run.GetAdjustedRealTime() * toMs(run.time_unit);
+                run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);
         }
-    }
-
-private:
-    static double toMs(benchmark::TimeUnit unit)
-    {
-        switch (unit) {
-        case benchmark::kNanosecond:
-            return 1e-6;
-        case benchmark::kMicrosecond:
-            return 1e-3;
-        case benchmark::kMillisecond:
-            return 1.0;
-        case benchmark::kSecond:
-            return 1e3;
-        }
-        return 1.0;
     }
 };
 

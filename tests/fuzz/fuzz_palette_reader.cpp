@@ -8,13 +8,10 @@
 // Loaded and none for NotPalette. Two reads into tables prefilled with
 // different values tell which values were written: those on which they agree.
 
+#include "fuzz_input_file.h"
 #include "palette_reader.h"
 
-#include <sys/mman.h>
-#include <unistd.h>
-
 #include <cstdint>
-#include <cstdlib>
 #include <string>
 
 namespace quilfen {
@@ -30,11 +27,7 @@ using quilfen::PaletteTable;
 
 constexpr int kValues = 3 * quilfen::kPaletteEntries;
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
+using quilfen::fuzz::require;
 
 std::int16_t& valueAt(PaletteTable& table, int n)
 {
@@ -47,21 +40,12 @@ void fill(PaletteTable& table, std::int16_t value)
         entry.fill(value);
 }
 
-// An in-memory file, opened once and rewritten for every input.
-struct InputFile {
-    int fd = memfd_create("palette", 0);
-    std::string path = "/proc/self/fd/" + std::to_string(fd);
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const InputFile file;
-    require(file.fd >= 0);
-    require(ftruncate(file.fd, 0) == 0);
-    require(size == 0 || pwrite(file.fd, data, size, 0) == static_cast<ssize_t>(size));
-    const std::string& path = file.path;
+    static const quilfen::fuzz::InputFile file;
+    const std::string& path = file.write(data, size);
 
     static PaletteTable first;
     static PaletteTable second;

@@ -12,30 +12,17 @@
 // expects, a query never writes past the buffer it was given, and handles
 // are all closed again.
 
+#include "fuzz_input_file.h"
 #include "settings_registry.h"
-
-#include <sys/mman.h>
-#include <unistd.h>
 
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 
 namespace {
 
 using namespace quilfen;
 
-void require(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-struct InputFile {
-    int fd = memfd_create("registry", 0);
-    QString path = QStringLiteral("/proc/self/fd/") + QString::number(fd);
-};
+using quilfen::fuzz::require;
 
 struct Read {
     std::int32_t open = -1;
@@ -92,12 +79,8 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    static const InputFile file;
-    require(file.fd >= 0);
-    require(ftruncate(file.fd, 0) == 0);
-    require(size == 0 || pwrite(file.fd, data, size, 0) == static_cast<ssize_t>(size));
-
-    ReadOnce registry(file.path);
+    static const quilfen::fuzz::InputFile file;
+    ReadOnce registry(QString::fromStdString(file.write(data, size)));
     // The about box's two lookups, a parent key, and the root itself.
     readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"));
     readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"), QStringLiteral("MSINFO"));
