@@ -36,6 +36,18 @@
 // so that long cycles are caught as well as short ones. Slots younger than
 // kCheckFrom iterations are not checked, so that pictures at modest limits,
 // where nearly every point escapes, pay nothing for the checkpoints.
+//
+// Stragglers (cycle stopping only). A few points neither escape nor cycle for
+// a long time (slow convergence near the boundary, chaotic orbits), and each
+// would keep a whole slot to itself up to the limit. A slot that has run
+// kParkFrom iterations therefore writes the counts of its stopped lanes, moves
+// the running ones (iterate, count, point, output place) to the thread's list
+// of parked lanes, and takes new rows. Once the thread's rows are all taken,
+// the parked lanes are packed into full vectors and run to the end. A lane's
+// arithmetic depends only on its own point and iterate, so moving it changes
+// no bit; its count tells how far it got, so the limit is kept lane by lane.
+// Its cycle detection starts afresh from the state it had when parked, which
+// is a state it really had, so a return to it is still a true cycle.
 
 #undef HWY_TARGET_INCLUDE
 #define HWY_TARGET_INCLUDE "escape_time_simd.cpp"
@@ -49,8 +61,12 @@
 #include "escape_time_simd.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <limits>
+#include <vector>
 
 HWY_BEFORE_NAMESPACE();
 namespace quilfen {
@@ -71,6 +87,12 @@ constexpr std::int64_t kCheckEvery = 64;
 constexpr std::int32_t kCheckFrom = 512;
 // Iterations between the first two saves of a slot's state; then doubling.
 constexpr std::int32_t kFirstSaveGap = 2 * kCheckEvery;
+// A slot that has run this many iterations parks its running lanes.
+constexpr std::int32_t kParkFrom = 1 << 14;
+// Trips of the packed parked lanes between looks at them (cycle checks,
+// lanes that stopped, the limit).
+constexpr std::int32_t kParkedCheckEvery = 4 * kCheckEvery;
+constexpr std::size_t kMaxLanes = HWY_LANES(double);
 
 // One vector of points and its iterate.
 struct Slot {
@@ -133,6 +155,17 @@ private:
     bool m_exhausted = false;
 };
 
+// A running lane taken out of its slot.
+struct ParkedLane {
+    double cr = 0, ci = 0;            // the point
+    double zr = 0, zi = 0;            // the iterate
+    double savedZr = 0, savedZi = 0;  // a state the lane had earlier
+    std::int64_t count = 0;           // 1 + iterations survived
+    std::int64_t nextSave = 0;        // count from which the next save is due
+    std::int64_t saveGap = 0;
+    std::int32_t* out = nullptr;  // where its count goes
+};
+
 // State shared by the slots of one thread.
 struct Kernel {
     const EscapeJob& job;
@@ -143,6 +176,8 @@ struct Kernel {
     V ten = hn::Set(d, 10.0);
     VI one = hn::Set(di, std::int64_t{1});
     std::int32_t lanes = static_cast<std::int32_t>(hn::Lanes(d));
+
+    std::vector<ParkedLane> parked;  // running lanes of old slots, to be packed
 
     explicit Kernel(const EscapeJob& j) : job(j), source(j) {}
 
@@ -172,16 +207,52 @@ struct Kernel {
         s.running = hn::FirstN(d, static_cast<std::size_t>(s.rows));
     }
 
+    std::int32_t* columnOf(const Slot& s) const
+    {
+        return job.counts +
+               static_cast<std::ptrdiff_t>(s.column - job.firstColumn) * job.columnStride;
+    }
+
     void store(const Slot& s)
     {
         HWY_ALIGN std::int64_t counts[HWY_LANES(std::int64_t)];
         const VI count = hn::IfThenElse(hn::RebindMask(di, s.periodic),
                                         hn::Set(di, std::int64_t{job.maxIter} + 1), s.count);
         hn::Store(count, di, counts);
-        std::int32_t* column =
-            job.counts + static_cast<std::ptrdiff_t>(s.column - job.firstColumn) * job.columnStride;
+        std::int32_t* column = columnOf(s);
         for (std::int32_t l = 0; l < s.rows; ++l)
             column[s.row0 + l] = static_cast<std::int32_t>(counts[l]);
+    }
+
+    // Writes the counts of the stopped lanes of s (the running ones get a
+    // passing value, overwritten when they finish) and moves its running lanes
+    // to the parked list.
+    void park(const Slot& s)
+    {
+        store(s);
+        HWY_ALIGN double cr[kMaxLanes], ci[kMaxLanes], zr[kMaxLanes], zi[kMaxLanes];
+        HWY_ALIGN std::int64_t count[kMaxLanes], running[kMaxLanes];
+        hn::Store(s.cr, d, cr);
+        hn::Store(s.ci, d, ci);
+        hn::Store(s.zr, d, zr);
+        hn::Store(s.zi, d, zi);
+        hn::Store(s.count, di, count);
+        hn::Store(hn::VecFromMask(di, hn::RebindMask(di, s.running)), di, running);
+        std::int32_t* column = columnOf(s);
+        for (std::int32_t l = 0; l < s.rows; ++l) {
+            if (running[l] == 0)
+                continue;
+            ParkedLane p;
+            p.cr = cr[l];
+            p.ci = ci[l];
+            p.zr = p.savedZr = zr[l];
+            p.zi = p.savedZi = zi[l];
+            p.count = count[l];
+            p.nextSave = count[l] + kFirstSaveGap;
+            p.saveGap = 2 * kFirstSaveGap;
+            p.out = column + s.row0 + l;
+            parked.push_back(p);
+        }
     }
 
     // Iterations s may still run before it reaches the limit.
@@ -203,6 +274,20 @@ struct Kernel {
     {
         if (s.rows != 0 && (s.iter == job.maxIter || hn::AllFalse(d, s.running))) {
             store(s);
+            refill(s);
+        }
+    }
+
+    // As settle, and parks the running lanes of a slot that has grown old.
+    void settleOrPark(Slot& s)
+    {
+        if (s.rows == 0)
+            return;
+        if (s.iter == job.maxIter || hn::AllFalse(d, s.running)) {
+            store(s);
+            refill(s);
+        } else if (s.iter >= kParkFrom) {
+            park(s);
             refill(s);
         }
     }
@@ -252,6 +337,131 @@ HWY_INLINE std::int64_t tripsToCheck(std::int64_t trip, std::int32_t oldest)
     return (from + kCheckEvery - 1) / kCheckEvery * kCheckEvery - trip;
 }
 
+// Up to one vector of parked lanes, run together; lane l is in use while
+// used[l].
+struct Pack {
+    ParkedLane lane[kMaxLanes];
+    bool used[kMaxLanes] = {};
+};
+
+// Fills the free lanes of p from list[next …]; true if p has a lane in use.
+bool fillPack(Pack& p, const std::vector<ParkedLane>& list, std::size_t& next, std::size_t lanes)
+{
+    bool any = false;
+    for (std::size_t l = 0; l < lanes; ++l) {
+        if (!p.used[l] && next < list.size()) {
+            p.lane[l] = list[next++];
+            p.used[l] = true;
+        }
+        any = any || p.used[l];
+    }
+    return any;
+}
+
+// Puts the lanes of p into s; lanes not in use hold c = 0 and do not run.
+void loadPack(const Pack& p, Slot& s, std::size_t lanes)
+{
+    const D d;
+    const DI di;
+    HWY_ALIGN double cr[kMaxLanes] = {}, ci[kMaxLanes] = {}, zr[kMaxLanes] = {}, zi[kMaxLanes] = {};
+    HWY_ALIGN std::int64_t count[kMaxLanes] = {}, running[kMaxLanes] = {};
+    for (std::size_t l = 0; l < lanes; ++l) {
+        if (!p.used[l])
+            continue;
+        cr[l] = p.lane[l].cr;
+        ci[l] = p.lane[l].ci;
+        zr[l] = p.lane[l].zr;
+        zi[l] = p.lane[l].zi;
+        count[l] = p.lane[l].count;
+        running[l] = 1;
+    }
+    s.cr = hn::Load(d, cr);
+    s.ci = hn::Load(d, ci);
+    s.zr = hn::Load(d, zr);
+    s.zi = hn::Load(d, zi);
+    // The squares the slot carried are these products, bit for bit.
+    s.zr2 = hn::Mul(s.zr, s.zr);
+    s.zi2 = hn::Mul(s.zi, s.zi);
+    s.count = hn::Load(di, count);
+    s.running = hn::RebindMask(d, hn::Ne(hn::Load(di, running), hn::Zero(di)));
+}
+
+// Takes the lanes of s back into p and finishes those that escaped, reached
+// the limit or came back to their saved state, writing their counts.
+void unloadPack(Pack& p, const Slot& s, std::size_t lanes, std::int64_t limitCount)
+{
+    const D d;
+    const DI di;
+    HWY_ALIGN double zr[kMaxLanes], zi[kMaxLanes];
+    HWY_ALIGN std::int64_t count[kMaxLanes], running[kMaxLanes];
+    hn::Store(s.zr, d, zr);
+    hn::Store(s.zi, d, zi);
+    hn::Store(s.count, di, count);
+    hn::Store(hn::VecFromMask(di, hn::RebindMask(di, s.running)), di, running);
+    for (std::size_t l = 0; l < lanes; ++l) {
+        if (!p.used[l])
+            continue;
+        ParkedLane& q = p.lane[l];
+        q.zr = zr[l];
+        q.zi = zi[l];
+        q.count = count[l];
+        if (running[l] == 0 || q.count == limitCount) {
+            *q.out = static_cast<std::int32_t>(q.count);
+            p.used[l] = false;
+        } else if (std::bit_cast<std::uint64_t>(q.zr) == std::bit_cast<std::uint64_t>(q.savedZr) &&
+                   std::bit_cast<std::uint64_t>(q.zi) == std::bit_cast<std::uint64_t>(q.savedZi)) {
+            *q.out = static_cast<std::int32_t>(limitCount);
+            p.used[l] = false;
+        } else if (q.count >= q.nextSave) {
+            q.savedZr = q.zr;
+            q.savedZi = q.zi;
+            q.nextSave = q.count + q.saveGap;
+            q.saveGap *= 2;
+        }
+    }
+}
+
+// Runs the thread's parked lanes, packed four vectors at a time, to the end.
+void runParked(Kernel& k)
+{
+    const std::vector<ParkedLane>& list = k.parked;
+    const std::size_t lanes = static_cast<std::size_t>(k.lanes);
+    const std::int64_t limitCount = std::int64_t{k.job.maxIter} + 1;
+    const DI di;
+    const V ten = k.ten;
+    const VI one = k.one;
+    std::size_t next = 0;
+    Pack p0, p1, p2, p3;
+    Slot s0, s1, s2, s3;
+    for (;;) {
+        const bool any = int{fillPack(p0, list, next, lanes)} | int{fillPack(p1, list, next, lanes)} |
+                         int{fillPack(p2, list, next, lanes)} | int{fillPack(p3, list, next, lanes)};
+        if (!any)
+            break;
+        // Every lane in use is running and below the limit, so budget >= 1.
+        std::int64_t budget = kParkedCheckEvery;
+        for (const Pack* p : {&p0, &p1, &p2, &p3})
+            for (std::size_t l = 0; l < lanes; ++l)
+                if (p->used[l])
+                    budget = std::min(budget, limitCount - p->lane[l].count);
+        loadPack(p0, s0, lanes);
+        loadPack(p1, s1, lanes);
+        loadPack(p2, s2, lanes);
+        loadPack(p3, s3, lanes);
+        for (std::int64_t trip = 0; trip < budget; ++trip) {
+            iterate(s0, ten, one, di);
+            iterate(s1, ten, one, di);
+            iterate(s2, ten, one, di);
+            iterate(s3, ten, one, di);
+        }
+        unloadPack(p0, s0, lanes, limitCount);
+        unloadPack(p1, s1, lanes, limitCount);
+        unloadPack(p2, s2, lanes, limitCount);
+        unloadPack(p3, s3, lanes, limitCount);
+    }
+    k.parked.clear();
+}
+
 template <bool kStopCycles>
 void ComputeColumnsImpl(const EscapeJob& job)
 {
@@ -271,8 +481,12 @@ void ComputeColumnsImpl(const EscapeJob& job)
         // Run all four until one of them finishes or reaches the limit.
         std::int32_t budget =
             std::min({k.headroom(s0), k.headroom(s1), k.headroom(s2), k.headroom(s3)});
-        if (budget == std::numeric_limits<std::int32_t>::max())
-            return;  // all idle: every column is done
+        if (budget == std::numeric_limits<std::int32_t>::max()) {
+            // All idle: every row is taken.
+            if constexpr (kStopCycles)
+                runParked(k);
+            return;
+        }
         bool checkpoint = false;
         if constexpr (kStopCycles) {
             const auto age = [](const Slot& s) { return s.rows == 0 ? 0 : s.iter; };
@@ -308,10 +522,17 @@ void ComputeColumnsImpl(const EscapeJob& job)
                 k.checkCycles(s3);
             }
         }
-        k.settle(s0);
-        k.settle(s1);
-        k.settle(s2);
-        k.settle(s3);
+        if constexpr (kStopCycles) {
+            k.settleOrPark(s0);
+            k.settleOrPark(s1);
+            k.settleOrPark(s2);
+            k.settleOrPark(s3);
+        } else {
+            k.settle(s0);
+            k.settle(s1);
+            k.settle(s2);
+            k.settle(s3);
+        }
     }
 }
 
