@@ -30,7 +30,8 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 TSAN_TESTS = test_worker_pool test_fast_engine
 TSAN_FAST_ENGINE_FUNCTIONS = threadCountsGiveIdenticalGrids threadSetting \
 	callsCreateNoThread calcMandelWritesTheReferenceGrid
-TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 QT_QPA_PLATFORM=offscreen
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tools/tsan.supp \
+	QT_QPA_PLATFORM=offscreen
 
 .PHONY: run test build configure deps bench clean asan-configure asan-build test-asan \
 	tsan-build test-tsan engine-only fuzz check-arm
