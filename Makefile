@@ -2,7 +2,10 @@
 # ./make.sh runs them where make itself is still missing):
 #   make run   install what is missing, build, start the program
 #   make test  install what is missing, build, run every test headless: the
-#              suite with AddressSanitizer and UndefinedBehaviorSanitizer in
+#              engine alone without Qt in $(ENGINE_ONLY_BUILD_DIR) (built
+#              only), the worker pool's and the fast engine's tests with
+#              ThreadSanitizer in $(TSAN_BUILD_DIR), the suite with
+#              AddressSanitizer and UndefinedBehaviorSanitizer in
 #              $(ASAN_BUILD_DIR), each fuzz target for 60 seconds, then the
 #              suite of the normal build
 #   make fuzz  run each fuzz target for FUZZ_SECONDS (default 60)
@@ -10,6 +13,8 @@
 #              engine and check it under emulation (not part of make test)
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
+TSAN_BUILD_DIR ?= build-tsan
+ENGINE_ONLY_BUILD_DIR ?= build-engine-only
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
@@ -19,7 +24,17 @@ SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
 	UBSAN_OPTIONS=halt_on_error=1:abort_on_error=1:print_stacktrace=1 \
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tools/lsan.supp:print_suppressions=0
 
-.PHONY: run test build configure deps bench clean asan-configure asan-build test-asan fuzz check-arm
+# The threaded tests under ThreadSanitizer: the worker pool's in full and the
+# fast engine's functions that run the engine on several threads (the others
+# repeat the single-threaded comparisons at many times the cost).
+TSAN_TESTS = test_worker_pool test_fast_engine
+TSAN_FAST_ENGINE_FUNCTIONS = threadCountsGiveIdenticalGrids threadSetting \
+	callsCreateNoThread calcMandelWritesTheReferenceGrid
+TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(CURDIR)/tools/tsan.supp \
+	QT_QPA_PLATFORM=offscreen
+
+.PHONY: run test build configure deps bench clean asan-configure asan-build test-asan \
+	tsan-build test-tsan engine-only fuzz check-arm
 
 deps:
 	@tools/install-deps.sh
@@ -36,6 +51,22 @@ asan-configure: deps
 asan-build: asan-configure
 	@cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
 
+# The threaded tests alone, not the whole suite: ThreadSanitizer makes them
+# several times slower.
+tsan-build: deps
+	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_TSAN=ON >/dev/null
+	@cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target $(TSAN_TESTS)
+
+test-tsan: tsan-build
+	cd $(TSAN_BUILD_DIR)/bin && $(TSAN_ENV) ./test_worker_pool
+	cd $(TSAN_BUILD_DIR)/bin && $(TSAN_ENV) ./test_fast_engine $(TSAN_FAST_ENGINE_FUNCTIONS)
+
+# The engine and its checker without Qt, as a cross build makes them: a Qt
+# include or link in the engine fails here.
+engine-only: deps
+	@cmake -S . -B $(ENGINE_ONLY_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_ENGINE_ONLY=ON >/dev/null
+	@cmake --build $(ENGINE_ONLY_BUILD_DIR) -j $(JOBS)
+
 run: build
 	$(BUILD_DIR)/bin/quilfen
 
@@ -46,7 +77,7 @@ fuzz: deps
 	tools/fuzz.sh all --time $(FUZZ_SECONDS)
 
 # The normal suite runs last, so its summary closes the output.
-test: build test-asan
+test: build engine-only test-tsan test-asan
 	tools/fuzz.sh all --time 60
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
@@ -61,4 +92,5 @@ bench: build
 	tools/draw-bench.sh $(BUILD_DIR)/bin/quilfen-draw-bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) build-fuzz build-arm
+	rm -rf $(BUILD_DIR) $(ASAN_BUILD_DIR) $(TSAN_BUILD_DIR) $(ENGINE_ONLY_BUILD_DIR) \
+		build-fuzz build-arm

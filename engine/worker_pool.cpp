@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace quilfen {
 
@@ -81,9 +82,18 @@ void WorkerPool::runErased(int threads, void (*call)(void*), void* task)
         call(task);
     } catch (...) {
         waitForHelpers();
+        takeHelperError();  // the caller's own exception wins
         throw;
     }
     waitForHelpers();
+    if (const std::exception_ptr error = takeHelperError())
+        std::rethrow_exception(error);
+}
+
+std::exception_ptr WorkerPool::takeHelperError()
+{
+    std::lock_guard lock(m_errorMutex);
+    return std::exchange(m_helperError, nullptr);
 }
 
 // Closes the run to latecomers, then waits for the helpers that joined it.
@@ -122,8 +132,17 @@ void WorkerPool::workerLoop(std::uint32_t seen)
         int open = m_openSeats.load();
         while (open > 0 && !m_openSeats.compare_exchange_weak(open, open - 1)) {
         }
-        if (open > 0)
-            m_call(m_task);
+        if (open > 0) {
+            // An exception must not leave the thread (that would end the
+            // program): the caller rethrows it once the run is over.
+            try {
+                m_call(m_task);
+            } catch (...) {
+                std::lock_guard lock(m_errorMutex);
+                if (!m_helperError)
+                    m_helperError = std::current_exception();
+            }
+        }
         if (m_busy.fetch_sub(1) == 1)
             m_busy.notify_one();
     }

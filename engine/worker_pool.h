@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -32,6 +33,13 @@ public:
     // awake by the time the caller's own call returns are not waited for, so
     // the task must share its work out itself (an atomic counter, say) and
     // must not count on a number of calls. Runs from several threads take turns.
+    //
+    // Exceptions: run() returns only once every call has returned, thrown or
+    // not. If the caller's own call throws, that exception leaves run(). If
+    // only helpers throw, the first one to throw is caught on its thread and
+    // rethrown here on the calling thread; the others are dropped. The
+    // helpers stay in the pool, ready for the next run, and a task that
+    // throws on some threads still has the others doing their share.
     template <class Task>
     void run(int threads, Task& task)
     {
@@ -42,6 +50,7 @@ private:
     void runErased(int threads, void (*call)(void*), void* task);
     void reserveLocked(int threads);
     void waitForHelpers();
+    std::exception_ptr takeHelperError();
     void workerLoop(std::uint32_t seen);
 
     std::mutex m_runMutex;  // one run at a time; guards m_threads
@@ -54,6 +63,9 @@ private:
     // seat, nobody busy), and read only after taking a seat, which publishes it.
     void (*m_call)(void*) = nullptr;
     void* m_task = nullptr;
+    // The first exception a helper's call threw in the current run.
+    std::mutex m_errorMutex;
+    std::exception_ptr m_helperError;
 };
 
 }  // namespace quilfen

@@ -1,5 +1,7 @@
 #include "memory_registry.h"
 
+#include <QStringList>
+
 #include <cstring>
 
 namespace quilfen {
@@ -86,7 +88,7 @@ void MemoryRegistry::clear()
     m_keys.clear();
 }
 
-std::int32_t MemoryRegistry::openKey(RegistryKey root, const QString& subKey, std::uint32_t options,
+std::int32_t MemoryRegistry::openKey(RegistryKey root, const QString& subKey, std::uint32_t /*options*/,
                                      std::uint32_t access, RegistryKey* key)
 {
     QString base;
@@ -109,7 +111,6 @@ std::int32_t MemoryRegistry::openKey(RegistryKey root, const QString& subKey, st
     if (status == kErrorSuccess && found != m_keys.end() && (access & ~found->second.grantedAccess) != 0)
         status = kErrorAccessDenied;
 
-    opens.push_back({path, options, access, status});
     if (status != kErrorSuccess)
         return status;
 
@@ -126,17 +127,12 @@ std::int32_t MemoryRegistry::queryValue(RegistryKey key, const QString& valueNam
                                         unsigned char* data, std::uint32_t* size)
 {
     const std::uint32_t capacity = size ? *size : 0;
-    auto record = [&](const QString& path, std::int32_t status) {
-        queries.push_back({path, valueName, capacity, status});
-        return status;
-    };
-
     const auto handle = m_handles.find(key);
     if (handle == m_handles.end())
-        return record(QString(), kErrorInvalidHandle);
+        return kErrorInvalidHandle;
     const auto value = handle->second.values.find(folded(valueName));
     if (value == handle->second.values.end())
-        return record(handle->second.path, kErrorFileNotFound);
+        return kErrorFileNotFound;
 
     const QByteArray& bytes = value->second.data;
     const auto needed = static_cast<std::uint32_t>(bytes.size());
@@ -145,18 +141,17 @@ std::int32_t MemoryRegistry::queryValue(RegistryKey key, const QString& valueNam
     if (data != nullptr && needed > capacity) {
         if (size)
             *size = needed;
-        return record(handle->second.path, kErrorMoreData);
+        return kErrorMoreData;
     }
     if (data != nullptr && needed > 0)
         std::memcpy(data, bytes.constData(), needed);
     if (size)
         *size = needed;
-    return record(handle->second.path, kErrorSuccess);
+    return kErrorSuccess;
 }
 
 std::int32_t MemoryRegistry::closeKey(RegistryKey key)
 {
-    closes.push_back(key);
     return m_handles.erase(key) == 1 ? kErrorSuccess : kErrorInvalidHandle;
 }
 

@@ -3,10 +3,8 @@
 #include "registry.h"
 
 #include <QByteArray>
-#include <QStringList>
 
 #include <map>
-#include <vector>
 
 namespace quilfen {
 
@@ -17,23 +15,9 @@ struct RegistryValue {
 
 // A registry held in memory: keys under the local-machine root, each with its
 // values and the access rights it grants. Key and value names compare without
-// regard to letter case, as on the desktop's registry. It records every call,
-// so a caller's order of lookups can be checked.
+// regard to letter case, as on the desktop's registry.
 class MemoryRegistry : public Registry {
 public:
-    struct OpenCall {
-        QString key;  // full path under the root
-        std::uint32_t options = 0;
-        std::uint32_t access = 0;
-        std::int32_t status = 0;
-    };
-    struct QueryCall {
-        QString key;
-        QString valueName;
-        std::uint32_t bufferSize = 0;
-        std::int32_t status = 0;
-    };
-
     // Creates the key if needed and sets one value.
     void setValue(const QString& key, const QString& valueName, const RegistryValue& value);
     void setText(const QString& key, const QString& valueName, const QString& text);
@@ -43,13 +27,6 @@ public:
     // Rights the key grants; an open asking for more is refused. Default: all.
     void setGrantedAccess(const QString& key, std::uint32_t access);
     void clear();
-
-    std::vector<OpenCall> opens;
-    std::vector<QueryCall> queries;
-    std::vector<RegistryKey> closes;
-
-    // Handles opened and not yet closed.
-    int openHandleCount() const { return static_cast<int>(m_handles.size()); }
 
     std::int32_t openKey(RegistryKey root, const QString& subKey, std::uint32_t options,
                          std::uint32_t access, RegistryKey* key) override;

@@ -118,7 +118,7 @@ bool ScriptedPlatform::startProgram(const QString& path)
 
 Registry& ScriptedPlatform::registry()
 {
-    return fakeRegistry;
+    return registryCalls;
 }
 
 void ScriptedPlatform::endProgram(int exitCode)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "memory_registry.h"
+#include "recording_registry.h"
 #include "platform.h"
 
 #include <QStringList>
@@ -65,8 +66,10 @@ public:
     bool startSucceeds = true;
     QStringList startedPrograms;
 
-    // The registry: filled by the test; records every open, query and close.
+    // The registry: filled by the test; registryCalls, which the program
+    // sees, records every open, query and close made on it.
     MemoryRegistry fakeRegistry;
+    RecordingRegistry registryCalls{fakeRegistry};
 
     std::vector<int> endRequests;
 

@@ -34,6 +34,7 @@ private:
     WindowFixture<> m_fx;
 
     MemoryRegistry& registry() { return m_fx.desktop->fakeRegistry; }
+    RecordingRegistry& registryCalls() { return m_fx.desktop->registryCalls; }
 
     void verifyUnavailableMessage() { m_fx.verifyOneMessage(kUnavailable, QString(), MsgIcon::None); }
 
@@ -214,15 +215,15 @@ private slots:
         QVERIFY(!text.contains(QChar(0)));
 
         // Opened for reading and writing, queried into 1024 bytes, always closed.
-        QCOMPARE(registry().opens.size(), std::size_t{1});
-        QCOMPARE(registry().opens.front().access, 0x2003Fu);
-        QCOMPARE(registry().opens.front().options, 0u);
-        const bool opened = registry().opens.front().status == kErrorSuccess;
-        QCOMPARE(registry().queries.size(), opened ? std::size_t{1} : std::size_t{0});
+        QCOMPARE(registryCalls().opens.size(), std::size_t{1});
+        QCOMPARE(registryCalls().opens.front().access, 0x2003Fu);
+        QCOMPARE(registryCalls().opens.front().options, 0u);
+        const bool opened = registryCalls().opens.front().status == kErrorSuccess;
+        QCOMPARE(registryCalls().queries.size(), opened ? std::size_t{1} : std::size_t{0});
         if (opened)
-            QCOMPARE(registry().queries.front().bufferSize, 1024u);
-        QCOMPARE(registry().closes.size(), opened ? std::size_t{1} : std::size_t{0});
-        QCOMPARE(registry().openHandleCount(), 0);
+            QCOMPARE(registryCalls().queries.front().bufferSize, 1024u);
+        QCOMPARE(registryCalls().closes.size(), opened ? std::size_t{1} : std::size_t{0});
+        QCOMPARE(registryCalls().openHandleCount(), 0);
     }
 
     void startSysInfo_data()
@@ -285,15 +286,15 @@ private slots:
         if (startSucceeds)
             QCOMPARE(m_fx.desktop->startedPrograms, expectedStart.isEmpty() ? QStringList() : QStringList{expectedStart});
 
-        QVERIFY(!registry().opens.empty());
-        QCOMPARE(registry().opens.front().key, kLocation1);
+        QVERIFY(!registryCalls().opens.empty());
+        QCOMPARE(registryCalls().opens.front().key, kLocation1);
         bool read2 = false;
-        for (const auto& open : registry().opens)
+        for (const auto& open : registryCalls().opens)
             read2 = read2 || open.key == kLocation2;
-        for (const auto& query : registry().queries)
+        for (const auto& query : registryCalls().queries)
             read2 = read2 || query.key == kLocation2;
         QCOMPARE(read2, location2Read);
-        QCOMPARE(registry().openHandleCount(), 0);
+        QCOMPARE(registryCalls().openHandleCount(), 0);
     }
 
     void locationOneRefusingAccessFallsBackToLocationTwo()

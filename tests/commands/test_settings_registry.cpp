@@ -1,6 +1,7 @@
 // The registry stand-in on Linux: the administrator's settings file, and the
 // in-memory registry underneath it.
 
+#include "recording_registry.h"
 #include "settings_registry.h"
 #include "test_files.h"
 
@@ -111,7 +112,8 @@ private slots:
         QFETCH(QByteArray, data);
         const QString path = writeSettings("[HKEY_LOCAL_MACHINE\\" + kKey.toUtf8() + "]\r\n" + line + "\r\n");
         QVERIFY(!path.isEmpty());
-        SettingsRegistry registry(path);
+        SettingsRegistry settings(path);
+        RecordingRegistry registry(settings);
         const Read read = readValue(registry, kKey, QStringLiteral("PATH"));
         QCOMPARE(read.status, status);
         if (status == kErrorSuccess || status == kErrorMoreData)
@@ -247,7 +249,8 @@ private slots:
             if (kind == QLatin1String("sparse"))
                 QVERIFY(QFile(path).resize(qint64(1) << 30));
         }
-        SettingsRegistry registry(path);
+        SettingsRegistry settings(path);
+        RecordingRegistry registry(settings);
         RegistryKey handle = 0;
         QCOMPARE(registry.openKey(kHkeyLocalMachine, key, 0, kReadControl | 0x3F, &handle), status);
         if (status == kErrorSuccess)
@@ -290,9 +293,10 @@ private slots:
         QFETCH(uint, granted);
         QFETCH(uint, asked);
         QFETCH(int, status);
-        MemoryRegistry registry;
-        registry.setText(QStringLiteral("A"), QStringLiteral("X"), QStringLiteral("1"));
-        registry.setGrantedAccess(QStringLiteral("A"), granted);
+        MemoryRegistry memory;
+        memory.setText(QStringLiteral("A"), QStringLiteral("X"), QStringLiteral("1"));
+        memory.setGrantedAccess(QStringLiteral("A"), granted);
+        RecordingRegistry registry(memory);
         RegistryKey key = 0;
         QCOMPARE(registry.openKey(kHkeyLocalMachine, QStringLiteral("A"), 0, asked, &key), status);
         QCOMPARE(registry.openHandleCount(), status == 0 ? 1 : 0);
@@ -301,8 +305,9 @@ private slots:
 
     void memoryRegistryRejectsUnknownHandles()
     {
-        MemoryRegistry registry;
-        registry.addKey(QStringLiteral("A\\B"));
+        MemoryRegistry memory;
+        memory.addKey(QStringLiteral("A\\B"));
+        RecordingRegistry registry(memory);
         RegistryKey key = 0;
         QCOMPARE(registry.openKey(0x1234, QStringLiteral("A"), 0, kKeyQueryValue, &key), kErrorInvalidHandle);
         std::uint32_t size = 0;

@@ -133,25 +133,62 @@ private slots:
         QVERIFY(allGood.load());
     }
 
+    // Whichever thread throws, run() waits for every call, then throws on the
+    // calling thread: the caller's own exception first, else a helper's.
+    void aThrowingTaskStillWaitsForItsHelpers_data()
+    {
+        QTest::addColumn<bool>("callerThrows");
+        QTest::addColumn<bool>("helpersThrow");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("the caller throws") << true << false << "caller's share failed";
+        QTest::newRow("a helper throws") << false << true << "helper's share failed";
+        QTest::newRow("every thread throws, the caller's wins")
+            << true << true << "caller's share failed";
+    }
     void aThrowingTaskStillWaitsForItsHelpers()
     {
+        QFETCH(bool, callerThrows);
+        QFETCH(bool, helpersThrow);
+        QFETCH(QString, expected);
         WorkerPool pool;
+        pool.reserve(3);
         SharedWork work(500);
-        bool threw = false;
+        std::atomic<int> arrived{0};
+        QString message;
         auto task = [&] {
+            const bool isCaller = std::this_thread::get_id() == caller;
+            // The caller waits a bounded while for a helper, so that one
+            // really runs (and throws) in this run.
+            arrived.fetch_add(1);
+            if (isCaller) {
+                for (long spin = 0; spin < 100'000'000L && arrived.load() < 2; ++spin)
+                    std::this_thread::yield();
+            }
             work();
-            if (std::this_thread::get_id() == caller)
+            if (isCaller && callerThrows)
                 throw std::runtime_error("caller's share failed");
+            if (!isCaller && helpersThrow)
+                throw std::runtime_error("helper's share failed");
         };
         caller = std::this_thread::get_id();
         try {
             pool.run(3, task);
-        } catch (const std::runtime_error&) {
-            threw = true;
+        } catch (const std::runtime_error& e) {
+            message = QString::fromUtf8(e.what());
         }
-        QVERIFY(threw);
+        QVERIFY(arrived.load() >= 2);
+        QCOMPARE(message, expected);
         QCOMPARE(work.inside.load(), 0);
         QVERIFY(work.eachDoneOnce());
+
+        // The pool is whole afterwards: no exception is left over for the
+        // next run, and its helpers still help.
+        for (int repeat = 0; repeat < 50; ++repeat) {
+            SharedWork next(100);
+            pool.run(3, next);
+            QVERIFY(next.eachDoneOnce());
+            QCOMPARE(next.inside.load(), 0);
+        }
     }
 
 private:

@@ -13,6 +13,7 @@
 // are all closed again.
 
 #include "fuzz_input_file.h"
+#include "recording_registry.h"
 #include "settings_registry.h"
 
 #include <array>
@@ -80,7 +81,8 @@ private:
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     static const quilfen::fuzz::InputFile file;
-    ReadOnce registry(QString::fromStdString(file.write(data, size)));
+    ReadOnce settings(QString::fromStdString(file.write(data, size)));
+    RecordingRegistry registry(settings);
     // The about box's two lookups, a parent key, and the root itself.
     readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools\\MSINFO"), QStringLiteral("PATH"));
     readValue(registry, QStringLiteral("SOFTWARE\\Microsoft\\Shared Tools Location"), QStringLiteral("MSINFO"));

@@ -92,8 +92,6 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
     cmdOK->setFocus();
-
-    Form_Load();
 }
 
 void frmAbout::cmdSysInfo_Click()
@@ -105,8 +103,6 @@ void frmAbout::cmdOK_Click()
 {
     done(QDialog::Accepted);
 }
-
-void frmAbout::Form_Load() {}
 
 void frmAbout::keyPressEvent(QKeyEvent* event)
 {

@@ -22,8 +22,10 @@ inline constexpr char kSysInfoLocationValue[] = "MSINFO";
 inline constexpr char kSysInfoProgramName[] = "/hardinfo";
 
 // Rights the key lookup asks for: read control and every value and subkey
-// right (query, set, create, enumerate, notify, link).
-inline constexpr std::uint32_t kSysInfoKeyAccess = kReadControl | 0x3F;
+// right.
+inline constexpr std::uint32_t kSysInfoKeyAccess = kReadControl | kKeyQueryValue | kKeySetValue |
+                                                   kKeyCreateSubKey | kKeyEnumerateSubKeys |
+                                                   kKeyNotify | kKeyCreateLink;
 
 // The about box: title, version, date, and a button that starts the
 // system information tool. Every text is fixed here; nothing is set at run time.
@@ -43,7 +45,6 @@ public:
 
     void cmdSysInfo_Click();
     void cmdOK_Click();
-    void Form_Load();
 
     // Starts the system information tool, or says that it is not available.
     void StartSysInfo();
