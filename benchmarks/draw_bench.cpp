@@ -13,7 +13,7 @@
 
 #include "escape_time.h"
 #include "mandel11.h"
-#include "milliseconds.h"
+#include "bench_support.h"
 #include "picture_box.h"
 
 #include <QApplication>
@@ -141,11 +141,7 @@ int main(int argc, char** argv)
         else
             args.push_back(argv[k]);
     }
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+    if (!initialiseInterleaved(args))
         return 1;
 
     PictureBox box;

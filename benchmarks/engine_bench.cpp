@@ -14,7 +14,7 @@
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "mandel11.h"
-#include "milliseconds.h"
+#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -342,12 +342,7 @@ int main(int argc, char** argv)
         else
             args.push_back(argv[k]);
     }
-    // Interleaving is the default here; a flag on the command line overrides it.
-    char interleave[] = "--benchmark_enable_random_interleaving=true";
-    args.insert(args.begin() + 1, interleave);
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data()))
+    if (!initialiseInterleaved(args))
         return 1;
 
     bool exact = true;
