@@ -9,6 +9,7 @@
 #include "grid_checksum.h"
 #include "instruction_set_name.h"
 #include "number_text.h"
+#include "worker_pool.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -29,7 +30,6 @@ namespace {
 constexpr double kDefaultBudgetSeconds = 2.0;
 constexpr std::int64_t kMinDefaultRuns = 3;
 constexpr std::int64_t kMaxRuns = 100'000;
-constexpr std::int64_t kMaxThreads = 1024;
 
 struct BenchResult {
     std::string instructionSet;
@@ -73,6 +73,14 @@ std::string decimalText(double value, std::chars_format format, int decimals)
     return std::string(text, written.ptr);
 }
 
+// The shortest text that reads back as value, with a full stop as the point.
+std::string shortestText(double value)
+{
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, value);
+    return std::string(text, written.ptr);
+}
+
 std::string mflopsOf(double seconds)
 {
     return seconds > 0.0 ? formatNumber(mflopsFigure(seconds), "###0") : kNoFigure;
@@ -91,8 +99,11 @@ std::string jsonNumberOr(const std::string& text)
 
 void printText(const BenchResult& r)
 {
-    std::printf("region:      centre -0.15 + 0.8i, range 0.4, 401 x 401 points, %d iterations\n",
-                kBenchMaxIter);
+    const int points = 2 * kBenchHalfSize + 1;
+    std::printf("region:      centre %s + %si, range %s, %d x %d points, %d iterations\n",
+                shortestText(kBenchCondition.CentreRe).c_str(),
+                shortestText(kBenchCondition.CentreIm).c_str(),
+                shortestText(kBenchCondition.Range).c_str(), points, points, kBenchMaxIter);
     std::printf("engine:      %s, %d thread%s\n", r.instructionSet.c_str(), r.threads,
                 r.threads == 1 ? "" : "s");
     std::printf("runs:        %zu timed, after 1 warm-up\n", r.seconds.size());
@@ -100,10 +111,10 @@ void printText(const BenchResult& r)
                 decimalText(r.median, std::chars_format::fixed, 6).c_str());
     std::printf("best:        %s s per computation\n",
                 decimalText(r.best, std::chars_format::fixed, 6).c_str());
-    std::printf("MFLOPS:      %s (320 / median seconds; best %s)\n", mflopsOf(r.median).c_str(),
-                mflopsOf(r.best).c_str());
-    std::printf("vs Gateway2000/Select1000  (Athron 1GHz): %s (1.2983 s / median seconds)\n",
-                ratioOf(r.median).c_str());
+    std::printf("MFLOPS:      %s (%s / median seconds; best %s)\n", mflopsOf(r.median).c_str(),
+                shortestText(kBenchOperations / 1e6).c_str(), mflopsOf(r.best).c_str());
+    std::printf("%s: %s (%s s / median seconds)\n", kReferenceMachineCaption,
+                ratioOf(r.median).c_str(), shortestText(kReferenceSeconds).c_str());
     if (r.valid)
         std::printf("validation:  valid (checksum %s)\n", hex64(r.checksum).c_str());
     else
@@ -113,9 +124,11 @@ void printText(const BenchResult& r)
 
 void printJson(const BenchResult& r)
 {
-    std::printf("{\"region\": {\"centre_re\": -0.15, \"centre_im\": 0.8, \"range\": 0.4, "
+    std::printf("{\"region\": {\"centre_re\": %s, \"centre_im\": %s, \"range\": %s, "
                 "\"points\": %d, \"max_iter\": %d}, ",
-                2 * kBenchHalfSize + 1, kBenchMaxIter);
+                shortestText(kBenchCondition.CentreRe).c_str(),
+                shortestText(kBenchCondition.CentreIm).c_str(),
+                shortestText(kBenchCondition.Range).c_str(), 2 * kBenchHalfSize + 1, kBenchMaxIter);
     std::printf("\"instruction_set\": \"%s\", \"threads\": %d, ", r.instructionSet.c_str(),
                 r.threads);
     std::printf("\"runs\": %zu, \"warmup_runs\": 1, ", r.seconds.size());
@@ -138,7 +151,7 @@ int runBench(const Options& options)
 {
     const bool fixedRuns = options.has("--runs");
     std::int64_t runs = options.intOr("--runs", 0, 1, kMaxRuns);
-    const auto threads = static_cast<int>(options.intOr("--threads", 0, 1, kMaxThreads));
+    const auto threads = static_cast<int>(options.intOr("--threads", 0, 1, WorkerPool::kMaxThreads));
     const bool json = options.flag("--json");
     options.rejectUnused();
 

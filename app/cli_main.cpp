@@ -45,7 +45,7 @@ namespace quilfen::cli {
 
 int runGrid(const Options& options)
 {
-    HalfSize = 200;
+    HalfSize = kHalfSize;
     CalcCond.CentreRe = options.requireDouble("--centre-re");
     CalcCond.CentreIm = options.requireDouble("--centre-im");
     CalcCond.Range = options.requireDouble("--range");

@@ -1,9 +1,9 @@
-#include "mandel_window.h"
+#include "benchmark_command.h"
 
 #include "benchmark_figures.h"
 #include "grid_checksum.h"
+#include "main_view.h"
 #include "mandel11.h"
-#include "picture_box.h"
 #include "platform.h"
 #include "result_dialog.h"
 
@@ -13,16 +13,16 @@ namespace quilfen {
 
 // Times four computations of a fixed region, reports the mean time, draws the
 // region and shows the figures. The region stays the current one afterwards.
-void MANDEL::MenuBenchGo_Click()
+void runBenchmark(MainView& view)
 {
     HalfSize = kBenchHalfSize;
     CalcCond = kBenchCondition;
     MaxIter = kBenchMaxIter;
 
-    Picture1->Cls();
+    view.clearPicture();
     DrawDone = false;
 
-    setStatus(QStringLiteral("計算中です。お待ち下さい…"), QColor(255, 0, 0));
+    view.setStatus(QStringLiteral("計算中です。お待ち下さい…"), QColor(255, 0, 0));
 
     // The menu just closed: the window repaints where it was, during the
     // settling wait too (a window manager sends the exposes a little later).
@@ -50,10 +50,10 @@ void MANDEL::MenuBenchGo_Click()
     BenchInvalid = !benchmarkGridValid(IterMap);
     if (BenchInvalid) {
         MflopsText = kInvalidFigure;
-        setStatus(QStringLiteral("計算結果が正しくないため、ベンチマークの結果は無効です"),
+        view.setStatus(QStringLiteral("計算結果が正しくないため、ベンチマークの結果は無効です"),
                   QColor(255, 0, 0));
     } else {
-        setStatus(QStringLiteral("計算時間は") + QString::fromStdString(secondsText(CalcSeconds)) +
+        view.setStatus(QStringLiteral("計算時間は") + QString::fromStdString(secondsText(CalcSeconds)) +
                       QStringLiteral("秒"),
                   QColor(0, 0, 0));
     }
@@ -62,11 +62,11 @@ void MANDEL::MenuBenchGo_Click()
 
     // The window was closed while the run went on: the program ends now, as
     // closing the window ends it at any other time, without the result.
-    if (m_closed) {
+    if (view.closed()) {
         desktop.endProgram(0);
         return;
     }
-    ResultDialog dialog(this);
+    ResultDialog dialog(view.window());
     desktop.showModal(dialog);
 }
 

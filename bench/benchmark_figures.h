@@ -5,6 +5,7 @@
 // result dialog and the command-line benchmark all use these.
 
 #include "calc_condition.h"
+#include "grids.h"
 #include "tick_count.h"
 
 #include <cstdint>
@@ -14,14 +15,15 @@
 namespace quilfen {
 
 // The region every benchmark run computes: 401 × 401 points, 500 iterations.
-inline constexpr std::int32_t kBenchHalfSize = 200;
+inline constexpr std::int32_t kBenchHalfSize = kHalfSize;
 inline constexpr CalcCondition kBenchCondition{-0.15, 0.8, 0.4};
 inline constexpr std::int32_t kBenchMaxIter = 500;
 
-inline constexpr std::uint32_t kSettlingMs = 1000;  // tick advance awaited before timing
 inline constexpr int kBenchRuns = 4;                 // computations timed in one go
 inline constexpr double kBenchOperations = 320'000'000.0;  // counted per computation
 inline constexpr double kReferenceSeconds = 1.2983;  // one computation on the reference machine
+// How the result dialog and quilfen-cli bench name the reference machine.
+inline constexpr const char* kReferenceMachineCaption = "vs Gateway2000/Select1000  (Athron 1GHz)";
 
 // Whether the reading `now` has come a full settling delay after `t0`.
 constexpr bool settlingDone(std::uint32_t t0, std::uint32_t now)

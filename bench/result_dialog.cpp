@@ -75,7 +75,7 @@ ResultDialog::ResultDialog(QWidget* parent) : QDialog(parent)
     Label5 = makeLabel(this, "Label5", rateUnit(), gothic(11.25), QRect(248, 88, 216, 32), left);
     LabelGW2k = makeLabel(this, "LabelGW2k", QStringLiteral("0.00"), figures(),
                           QRect(112, 124, 128, 48), right);
-    Label8 = makeLabel(this, "Label8", QStringLiteral("vs Gateway2000/Select1000  (Athron 1GHz)"),
+    Label8 = makeLabel(this, "Label8", QString::fromUtf8(kReferenceMachineCaption),
                        gothic(11.25), QRect(248, 124, 216, 48), Qt::AlignCenter);
     Label8->setWordWrap(true);
 

@@ -39,7 +39,7 @@ constexpr int kRepetitions = 5;
 void setUpEngine()
 {
     resetEngineState();
-    HalfSize = 200;
+    HalfSize = kHalfSize;
     CalcCond = {-0.15, 0.8, 0.4};
     MaxIter = 500;
     for (int k = 0; k < kPaletteEntries; ++k)

@@ -11,10 +11,11 @@
 // --require-targets makes a missed target an exit status of 2; a fast grid
 // that differs from the reference is always an exit status of 1.
 
+#include "bench_support.h"
+#include "benchmark_figures.h"
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "mandel11.h"
-#include "bench_support.h"
 
 #include <benchmark/benchmark.h>
 
@@ -30,7 +31,6 @@ using namespace quilfen;
 
 namespace {
 
-constexpr std::int32_t kHalfSize = 200;
 constexpr int kRepetitions = 5;
 constexpr double kMinSeconds = 0.2;
 
@@ -41,7 +41,7 @@ struct Region {
 };
 
 const Region kRegions[] = {
-    {"benchmark", {-0.15, 0.8, 0.4}, 500},
+    {"benchmark", kBenchCondition, kBenchMaxIter},
     {"start-up", {-0.5, 0.0, 2.5}, 500},
     // The seahorse valley's double spiral: counts from about 200 to 5000.
     {"deep", {-0.743643887037151, 0.131825904205330, 1e-4}, 5000},

@@ -5,6 +5,10 @@
 
 namespace quilfen {
 
+// HalfSize of every picture the program shows: 401 × 401 points on 400 ×
+// 400 pixels.
+inline constexpr int kHalfSize = 200;
+
 // Largest HalfSize the grid can hold: (2 * 250 + 1) points per side.
 inline constexpr int kMaxHalfSize = 250;
 inline constexpr int kGridSide = 2 * kMaxHalfSize + 1;

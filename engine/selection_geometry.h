@@ -1,6 +1,7 @@
 #pragma once
 
 #include "calc_condition.h"
+#include "grids.h"
 
 namespace quilfen {
 
@@ -10,8 +11,8 @@ namespace quilfen {
 double SquareEndX(double startX, double startY, double x, double y);
 double SquareEndY(double startX, double startY, double x, double y);
 
-// Width of the picture in user units (2 × HalfSize, with HalfSize always 200).
-inline constexpr double kSelectionPictureUnits = 400.0;
+// Width of the picture in user units (2 × HalfSize).
+inline constexpr double kSelectionPictureUnits = 2.0 * kHalfSize;
 
 // The region that the square from (startX, startY) to (endX, endY), in user
 // units of a picture showing `drawn`, selects: its centre and its side mapped

@@ -21,6 +21,10 @@ constexpr bool ticksReached(std::uint32_t start, std::uint32_t ms, std::uint32_t
     return ticksBetween(start, now) >= ms;
 }
 
+// Both timed runs (the conditions dialog's and the benchmark's) first wait
+// this long after showing their status, so the desktop settles.
+inline constexpr std::uint32_t kSettlingMs = 1000;
+
 // The last milliseconds of a wait are spent reading the tick count without a
 // pause, so that the wait ends within one reading of the tick that reaches
 // its end; a sleep may overshoot by a scheduling delay.

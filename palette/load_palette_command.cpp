@@ -1,5 +1,6 @@
-#include "mandel_window.h"
+#include "load_palette_command.h"
 
+#include "main_view.h"
 #include "mandel11.h"
 #include "palette_reader.h"
 #include "platform.h"
@@ -7,7 +8,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLabel>
 
 #include <exception>
 
@@ -16,21 +16,10 @@ namespace quilfen {
 namespace {
 
 const QChar kCr(13);
-const QString kStartupPaletteName = QStringLiteral("default.qpl");
-
-void showError(const QString& text)
-{
-    MessageBoxRequest message;
-    message.text = text;
-    message.title = QStringLiteral("Error");
-    message.icon = MsgIcon::Critical;
-    message.buttons = MsgButtons::Ok;
-    platform().messageBox(message);
-}
 
 void showBrokenFile()
 {
-    showError(QStringLiteral("パレットファイルが壊れています。") + kCr +
+    showErrorBox(QStringLiteral("パレットファイルが壊れています。") + kCr +
               QStringLiteral("読み込むことができませんでした。"));
 }
 
@@ -55,8 +44,9 @@ QString fileOfProposal(const QString& chosen, const QString& proposed)
         if (name.compare(proposedInfo.fileName(), Qt::CaseInsensitive) == 0)
             variants << name;
     }
-    if (variants.contains(kStartupPaletteName))
-        return folder.filePath(kStartupPaletteName);
+    const QString startupName = QString::fromLatin1(kStartupPaletteName);
+    if (variants.contains(startupName))
+        return folder.filePath(startupName);
     if (variants.size() == 1)
         return folder.filePath(variants.front());
     return chosen;
@@ -64,7 +54,7 @@ QString fileOfProposal(const QString& chosen, const QString& proposed)
 
 }  // namespace
 
-void MANDEL::MenuEditPal_Click()
+void chooseAndLoadPalette(MainView& view)
 {
     FileDialogRequest dialog;
     dialog.proposedPath = platform().programDirectory() + QStringLiteral("/Default.qpl");
@@ -83,7 +73,7 @@ void MANDEL::MenuEditPal_Click()
         case PaletteReadResult::OpenFailed:
             return;
         case PaletteReadResult::NotPalette:
-            showError(QStringLiteral("これはパレットファイルではありません。"));
+            showErrorBox(QStringLiteral("これはパレットファイルではありません。"));
             return;
         case PaletteReadResult::Broken:
             showBrokenFile();
@@ -92,9 +82,8 @@ void MANDEL::MenuEditPal_Click()
             break;
         }
 
-        // The status line keeps its first text until something is computed:
-        // only then is there a picture to redraw.
-        if (Label1->text() == QStringLiteral("待機中です")) {
+        // Until something is computed there is no picture to redraw.
+        if (view.stillWaiting()) {
             MessageBoxRequest done;
             done.text = QStringLiteral("パレットファイルを読み込みました");
             done.title = QStringLiteral("完了");

@@ -6,6 +6,9 @@
 
 namespace quilfen {
 
+// The palette read at start-up, from the program's own folder.
+inline constexpr char kStartupPaletteName[] = "default.qpl";
+
 enum class PaletteReadResult {
     OpenFailed,  // the file cannot be opened; the table is untouched
     NotPalette,  // the first field is not the header; the table is untouched

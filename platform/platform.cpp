@@ -38,6 +38,16 @@ std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms)
     }
 }
 
+void showErrorBox(const QString& text)
+{
+    MessageBoxRequest message;
+    message.text = text;
+    message.title = QStringLiteral("Error");
+    message.icon = MsgIcon::Critical;
+    message.buttons = MsgButtons::Ok;
+    platform().messageBox(message);
+}
+
 bool isStartableProgram(const QString& path)
 {
     if (!path.startsWith(QLatin1Char('/')))

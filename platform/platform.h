@@ -99,6 +99,9 @@ public:
 // milliseconds (kPolledMs), which it polls.
 std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms);
 
+// Shows text in the program's error box (title "Error", a stop sign, OK).
+void showErrorBox(const QString& text);
+
 // The platform in use; the application installs the Qt one at start-up,
 // tests install a scripted one.
 Platform& platform();

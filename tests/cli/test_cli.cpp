@@ -130,6 +130,8 @@ private slots:
         QTest::newRow("bench: runs without a value") << QStringList{"bench", "--runs"};
         QTest::newRow("bench: zero threads") << QStringList{"bench", "--threads", "0"};
         QTest::newRow("bench: negative threads") << QStringList{"bench", "--threads", "-2"};
+        QTest::newRow("bench: more threads than the engine runs")
+            << QStringList{"bench", "--threads", "65"};
         QTest::newRow("bench: json with a value") << QStringList{"bench", "--json", "yes"};
         QTest::newRow("bench: unknown option") << QStringList{"bench", "--fast"};
         QTest::newRow("bench: stray argument") << QStringList{"bench", "4"};

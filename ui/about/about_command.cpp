@@ -1,14 +1,14 @@
-#include "mandel_window.h"
+#include "about_command.h"
 
 #include "frm_about.h"
 #include "platform.h"
 
 namespace quilfen {
 
-void MANDEL::MenuHelpAbout_Click()
+void showAboutBox(QWidget* owner)
 {
     // Loaded afresh at each opening and unloaded when it closes.
-    frmAbout form(this);
+    frmAbout form(owner);
     platform().showModal(form);
 }
 

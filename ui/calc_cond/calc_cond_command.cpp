@@ -1,4 +1,5 @@
-#include "mandel_window.h"
+#include "calc_cond_command.h"
+
 #include "md_calc_cond.h"
 #include "platform.h"
 
@@ -6,13 +7,9 @@
 
 namespace quilfen {
 
-// Opens the conditions dialog modally, with no owner window. Every opening
-// loads a new dialog from the shared state, and it is gone once it has
-// closed, so nothing of one opening reaches the next. The zoom selection
-// opens the dialog through this function too.
-void MANDEL::MenuConditionCal_Click()
+void openConditionsDialog(MainView& view)
 {
-    auto dialog = std::make_unique<MDCalcCond>();
+    auto dialog = std::make_unique<MDCalcCond>(view);
     dialog->Form_Load();
     platform().showModal(*dialog);
 }

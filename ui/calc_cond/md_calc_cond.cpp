@@ -1,11 +1,12 @@
 #include "md_calc_cond.h"
 
+#include "main_view.h"
 #include "mandel11.h"
-#include "mandel_window.h"
 #include "number_text.h"
 #include "picture_box.h"
 #include "platform.h"
 #include "range_preview.h"
+#include "tick_count.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -37,8 +38,6 @@ constexpr char kFormC[] = "+0.###e-#0;-0.###e-#0";
 // "+0.0001" for everything below it).
 constexpr double kSmallRange = 0.0001;
 
-constexpr std::uint32_t kSettlingTicks = 1000;  // ms before the computation starts
-
 const QColor kRunningColour(255, 0, 0);
 const QColor kDoneColour(0, 0, 0);
 
@@ -54,7 +53,7 @@ QString MDCalcCond::previewPicturePath()
     return platform().programDirectory() + QStringLiteral("/mandel.bmp");
 }
 
-MDCalcCond::MDCalcCond(QWidget* parent) : QDialog(parent)
+MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_view(view)
 {
     setObjectName(QStringLiteral("MDCalcCond"));
     setWindowTitle(QStringLiteral("計算条件"));
@@ -253,16 +252,9 @@ void MDCalcCond::CmdSet_Click()
     CalcCond.Range = EditRange;
     MaxIter = iterationLimitOfNumber(numberOf(Text4));
 
-    MANDEL* main = MANDEL::instance();
-    auto showStatus = [main](const QString& text, const QColor& colour) {
-        if (main)
-            main->setStatus(text, colour);
-    };
-
-    if (main)
-        main->Picture1->Cls();
+    m_view.clearPicture();
     DrawDone = false;
-    showStatus(QStringLiteral("計算中です。お待ち下さい・・・"), kRunningColour);
+    m_view.setStatus(QStringLiteral("計算中です。お待ち下さい・・・"), kRunningColour);
 
     // Hidden but still loaded. The main window repaints where the dialog
     // was, during the pause too: under a window manager the exposes come a
@@ -270,7 +262,7 @@ void MDCalcCond::CmdSet_Click()
     hide();
     platform().repaintWindows();
 
-    waitTicks(platform().tickCount(), kSettlingTicks);
+    waitTicks(platform().tickCount(), kSettlingMs);
 
     // Only the computation is timed, not the drawing.
     const std::uint32_t t1 = platform().tickCount();
@@ -278,11 +270,11 @@ void MDCalcCond::CmdSet_Click()
     const std::uint32_t t2 = platform().tickCount();
     CalcSeconds = static_cast<float>(static_cast<std::uint32_t>(t2 - t1) / 1000.0);
 
-    showStatus(QStringLiteral("描画中・・・"), kRunningColour);
+    m_view.setStatus(QStringLiteral("描画中・・・"), kRunningColour);
     DrawMandel();
-    showStatus(QStringLiteral("計算時間は") + QString::fromStdString(singleToText(CalcSeconds)) +
-                   QStringLiteral("秒"),
-               kDoneColour);
+    m_view.setStatus(QStringLiteral("計算時間は") +
+                         QString::fromStdString(singleToText(CalcSeconds)) + QStringLiteral("秒"),
+                     kDoneColour);
 
     m_running = false;
     Unload();

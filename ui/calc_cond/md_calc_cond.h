@@ -8,17 +8,19 @@ class QPushButton;
 
 namespace quilfen {
 
+class MainView;
 class PictureBox;
 
 // The calculation conditions dialog: centre, range and iteration limit,
 // with a preview of the square on the whole set. "設定して実行" stores the
 // values, computes, draws and reports the time; "設定のみ" closes without
 // storing. One instance serves one opening: the opener creates it, calls
-// Form_Load, shows it modally and destroys it when it has closed.
+// Form_Load, shows it modally and destroys it when it has closed. It clears
+// and reports on the main view it is given.
 class MDCalcCond : public QDialog {
     Q_OBJECT
 public:
-    explicit MDCalcCond(QWidget* parent = nullptr);
+    explicit MDCalcCond(MainView& view, QWidget* parent = nullptr);
     ~MDCalcCond() override;
 
     // Fills the boxes and the working values from CalcCond and MaxIter and
@@ -77,6 +79,7 @@ private:
     // that arrives while it computes, or after it closed, reaches nothing.
     bool acceptsInput() const { return m_loaded && !m_running; }
 
+    MainView& m_view;
     bool m_loaded = false;
     bool m_running = false;
 };

@@ -19,12 +19,7 @@ void MANDEL::MenuFileSave_Click()
     // The writer replaces an existing file only once the new one is complete.
     if (platform().savePicture(Picture1->image(), *chosen, nullptr))
         return;
-    MessageBoxRequest message;
-    message.text = QStringLiteral("書き込みに失敗しました");
-    message.title = QStringLiteral("Error");
-    message.icon = MsgIcon::Critical;
-    message.buttons = MsgButtons::Ok;
-    platform().messageBox(message);
+    showErrorBox(QStringLiteral("書き込みに失敗しました"));
 }
 
 void MANDEL::MenuEditCopy_Click()

@@ -1,5 +1,9 @@
 #include "mandel_window.h"
 
+#include "about_command.h"
+#include "benchmark_command.h"
+#include "calc_cond_command.h"
+#include "load_palette_command.h"
 #include "mandel11.h"
 #include "palette_reader.h"
 #include "picture_box.h"
@@ -16,7 +20,11 @@ namespace quilfen {
 
 namespace {
 
-MANDEL* g_instance = nullptr;
+// The window whose picture DrawMandel paints on: the last one made.
+const MANDEL* g_drawnOn = nullptr;
+
+// The status line's text from start-up until the first computation.
+const QString kWaitingText = QStringLiteral("待機中です");
 
 // Size of the area below the menu bar.
 constexpr int kClientWidth = 415;
@@ -45,14 +53,8 @@ protected:
 
 }  // namespace
 
-MANDEL* MANDEL::instance()
-{
-    return g_instance;
-}
-
 MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
 {
-    g_instance = this;
     setObjectName(QStringLiteral("MANDEL"));
     setWindowTitle(QStringLiteral("Quilfen"));
     setWindowIcon(QIcon(QStringLiteral(":/quilfen/quilfen.png")));
@@ -70,7 +72,7 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
     Picture1->setGeometry(8, 0, 401, 401);
     Picture1->setFocusPolicy(Qt::StrongFocus);
 
-    Label1 = new StatusLine(QStringLiteral("待機中です"), client);
+    Label1 = new StatusLine(kWaitingText, client);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setGeometry(7, 412, 403, 20);
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -118,13 +120,14 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
     setFixedSize(sizeHint());
 
     attachPicture(Picture1, [] { platform().doEvents(); });
+    g_drawnOn = this;
 }
 
 MANDEL::~MANDEL()
 {
-    if (g_instance == this) {
+    if (g_drawnOn == this) {
         attachPicture(nullptr, {});
-        g_instance = nullptr;
+        g_drawnOn = nullptr;
     }
 }
 
@@ -144,24 +147,20 @@ QAction* MANDEL::addMenuItem(QMenu* menu, const char* name, const QString& capti
 
 bool MANDEL::Form_Load()
 {
-    HalfSize = 200;
+    HalfSize = kHalfSize;
     CalcCond = {-0.5, 0.0, 2.5};
     MaxIter = 500;
     DrawDone = false;
     Dragging = false;
 
-    const QString path = platform().programDirectory() + QStringLiteral("/default.qpl");
+    const QString path =
+        platform().programDirectory() + QLatin1Char('/') + QLatin1String(kStartupPaletteName);
     const PaletteReadResult result = ReadPaletteFile(path.toStdString());
     if (result == PaletteReadResult::Loaded || result == PaletteReadResult::NotPalette)
         return true;
 
-    MessageBoxRequest message;
-    message.text = QStringLiteral("default.qplファイルの読み込みに失敗しました。") + QChar(13) +
-                   QStringLiteral("プログラムを終了します。");
-    message.title = QStringLiteral("Error");
-    message.icon = MsgIcon::Critical;
-    message.buttons = MsgButtons::Ok;
-    platform().messageBox(message);
+    showErrorBox(QStringLiteral("default.qplファイルの読み込みに失敗しました。") + QChar(13) +
+                 QStringLiteral("プログラムを終了します。"));
     platform().endProgram(1);
     return false;
 }
@@ -174,6 +173,27 @@ bool startMainWindow(MANDEL& window)
     return true;
 }
 
+// The commands of other folders, started with what they need of the window.
+void MANDEL::MenuEditPal_Click()
+{
+    chooseAndLoadPalette(*this);
+}
+
+void MANDEL::MenuConditionCal_Click()
+{
+    openConditionsDialog(*this);
+}
+
+void MANDEL::MenuBenchGo_Click()
+{
+    runBenchmark(*this);
+}
+
+void MANDEL::MenuHelpAbout_Click()
+{
+    showAboutBox(this);
+}
+
 void MANDEL::MenuFileEnd_Click()
 {
     platform().endProgram(0);
@@ -183,6 +203,16 @@ void MANDEL::closeEvent(QCloseEvent* event)
 {
     m_closed = true;
     QMainWindow::closeEvent(event);
+}
+
+void MANDEL::clearPicture()
+{
+    Picture1->Cls();
+}
+
+bool MANDEL::stillWaiting() const
+{
+    return Label1->text() == kWaitingText;
 }
 
 void MANDEL::setStatus(const QString& text, const QColor& colour)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "main_view.h"
+
 #include <QMainWindow>
 
 class QLabel;
@@ -10,15 +12,13 @@ namespace quilfen {
 class PictureBox;
 
 // The main window: the picture, the status line and the menu bar from
-// which every command starts. One instance lives for the whole run.
-class MANDEL : public QMainWindow {
+// which every command starts. One instance lives for the whole run. The
+// commands see it as a MainView.
+class MANDEL : public QMainWindow, public MainView {
     Q_OBJECT
 public:
     explicit MANDEL(QWidget* parent = nullptr);
     ~MANDEL() override;
-
-    // The one main window, or nullptr before it exists.
-    static MANDEL* instance();
 
     // Sets the start-up state and reads default.qpl. Returns false when the
     // table could not be read: the error has been shown and the program ends.
@@ -39,9 +39,12 @@ public:
     void Picture1_MouseMove(int button, int shift, float x, float y);
     void Picture1_MouseUp(int button, int shift, float x, float y);
 
-    // Sets the status line's text colour and text and repaints it at once;
-    // its frame stays black.
-    void setStatus(const QString& text, const QColor& colour);
+    // MainView. The status line's frame stays black whatever its text colour.
+    void clearPicture() override;
+    void setStatus(const QString& text, const QColor& colour) override;
+    bool stillWaiting() const override;
+    bool closed() const override { return m_closed; }
+    QWidget* window() override { return this; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
