@@ -18,6 +18,11 @@ ENGINE_ONLY_BUILD_DIR ?= build-engine-only
 JOBS ?= $(shell nproc)
 FUZZ_SECONDS ?= 60
 
+# make test builds with warnings as errors (QUILFEN_WERROR); other targets
+# keep whatever the build folder was configured with.
+WERROR ?=
+CMAKE_WERROR = $(if $(WERROR),-DQUILFEN_WERROR=$(WERROR))
+
 # A sanitizer report ends the process that made it, so the test fails. Leaks
 # that system libraries keep until exit are listed in tools/lsan.supp.
 SANITIZER_ENV = ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1 \
@@ -40,13 +45,13 @@ deps:
 	@tools/install-deps.sh
 
 configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release $(CMAKE_WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
 asan-configure: deps
-	@cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(ASAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_SANITIZE=ON $(CMAKE_WERROR) >/dev/null
 
 asan-build: asan-configure
 	@cmake --build $(ASAN_BUILD_DIR) -j $(JOBS)
@@ -54,7 +59,7 @@ asan-build: asan-configure
 # The threaded tests alone, not the whole suite: ThreadSanitizer makes them
 # several times slower.
 tsan-build: deps
-	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_TSAN=ON >/dev/null
+	@cmake -S . -B $(TSAN_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_TSAN=ON $(CMAKE_WERROR) >/dev/null
 	@cmake --build $(TSAN_BUILD_DIR) -j $(JOBS) --target $(TSAN_TESTS)
 
 test-tsan: tsan-build
@@ -64,7 +69,7 @@ test-tsan: tsan-build
 # The engine and its checker without Qt, as a cross build makes them: a Qt
 # include or link in the engine fails here.
 engine-only: deps
-	@cmake -S . -B $(ENGINE_ONLY_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_ENGINE_ONLY=ON >/dev/null
+	@cmake -S . -B $(ENGINE_ONLY_BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DQUILFEN_ENGINE_ONLY=ON $(CMAKE_WERROR) >/dev/null
 	@cmake --build $(ENGINE_ONLY_BUILD_DIR) -j $(JOBS)
 
 run: build
@@ -77,6 +82,7 @@ fuzz: deps
 	tools/fuzz.sh all --time $(FUZZ_SECONDS)
 
 # The normal suite runs last, so its summary closes the output.
+test: WERROR = ON
 test: build engine-only test-tsan test-asan
 	tools/fuzz.sh all --time 60
 	cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
