@@ -2,6 +2,7 @@
 
 #include "benchmark_figures.h"
 #include "escape_time.h"
+#include "fonts.h"
 #include "instruction_set_name.h"
 #include "mandel11.h"
 
@@ -15,18 +16,9 @@ namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 224;
 
-QFont gothic(double points)
-{
-    QFont font(QStringLiteral("ＭＳ Ｐゴシック"));
-    font.setPointSizeF(points);
-    return font;
-}
-
 QFont figures()
 {
-    QFont font(QStringLiteral("Times New Roman"));
-    font.setPointSizeF(18.0);
-    return font;
+    return romanFont(18.0);
 }
 
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
@@ -62,21 +54,21 @@ ResultDialog::ResultDialog(QWidget* parent) : QDialog(parent)
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
 
     // Captions on the left, figures right-aligned in one column, units to their right.
-    Label1 = makeLabel(this, "Label1", QStringLiteral("計算時間："), gothic(14.25),
+    Label1 = makeLabel(this, "Label1", QStringLiteral("計算時間："), gothicFont(14.25),
                        QRect(16, 16, 104, 32), left);
     LabelTime = makeLabel(this, "LabelTime", QStringLiteral("0.00"), figures(),
                           QRect(112, 16, 128, 32), right);
-    Label6 = makeLabel(this, "Label6", QStringLiteral("sec"), gothic(14.25),
+    Label6 = makeLabel(this, "Label6", QStringLiteral("sec"), gothicFont(14.25),
                        QRect(248, 16, 60, 32), left);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("演算性能："), gothic(14.25),
+    Label3 = makeLabel(this, "Label3", QStringLiteral("演算性能："), gothicFont(14.25),
                        QRect(16, 56, 104, 32), left);
     LabelFLOPS = makeLabel(this, "LabelFLOPS", QStringLiteral("0.00"), figures(),
                            QRect(112, 88, 128, 32), right);
-    Label5 = makeLabel(this, "Label5", rateUnit(), gothic(11.25), QRect(248, 88, 216, 32), left);
+    Label5 = makeLabel(this, "Label5", rateUnit(), gothicFont(11.25), QRect(248, 88, 216, 32), left);
     LabelGW2k = makeLabel(this, "LabelGW2k", QStringLiteral("0.00"), figures(),
                           QRect(112, 124, 128, 48), right);
     Label8 = makeLabel(this, "Label8", QString::fromUtf8(kReferenceMachineCaption),
-                       gothic(11.25), QRect(248, 124, 216, 48), Qt::AlignCenter);
+                       gothicFont(11.25), QRect(248, 124, 216, 48), Qt::AlignCenter);
     Label8->setWordWrap(true);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);

@@ -1,5 +1,6 @@
 #include "frm_about.h"
 
+#include "fonts.h"
 #include "platform.h"
 
 #include <QFrame>
@@ -62,16 +63,13 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
 
-    QFont formFont(QStringLiteral("ＭＳ Ｐゴシック"));
-    formFont.setPointSize(9);
-    setFont(formFont);
+    setFont(gothicFont(9.0));
 
     picIcon = addLabel(this, "picIcon", QString(), QRect(16, 16, 32, 32));
     picIcon->setPixmap(icon.pixmap(32, 32));
 
     lblTitle = addLabel(this, "lblTitle", QStringLiteral("Quilfen"), QRect(64, 16, 300, 24));
-    QFont titleFont(QStringLiteral("ＭＳ Ｐゴシック"));
-    titleFont.setPointSize(12);
+    QFont titleFont = gothicFont(12.0);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
 

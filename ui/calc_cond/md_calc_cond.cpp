@@ -1,5 +1,6 @@
 #include "md_calc_cond.h"
 
+#include "fonts.h"
 #include "main_view.h"
 #include "mandel11.h"
 #include "number_text.h"
@@ -60,9 +61,7 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setFixedSize(kClientWidth, kClientHeight);
-    QFont face(QStringLiteral("ＭＳ Ｐゴシック"));
-    face.setPointSizeF(9.0);
-    setFont(face);
+    setFont(gothicFont(9.0));
 
     // Created in the tab order, so the focus chain starts at CmdSet.
     auto button = [this](const char* name, const QString& caption, QRect geometry) {

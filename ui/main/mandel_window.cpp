@@ -3,6 +3,7 @@
 #include "about_command.h"
 #include "benchmark_command.h"
 #include "calc_cond_command.h"
+#include "fonts.h"
 #include "load_palette_command.h"
 #include "mandel11.h"
 #include "palette_reader.h"
@@ -77,10 +78,7 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
     Label1->setGeometry(7, 412, 403, 20);
     Label1->setFrameStyle(QFrame::Box | QFrame::Plain);
     Label1->setLineWidth(1);
-    QFont labelFont(QStringLiteral("ＭＳ Ｐゴシック"));
-    labelFont.setPointSizeF(9.75);
-    labelFont.setWeight(QFont::Normal);
-    Label1->setFont(labelFont);
+    Label1->setFont(gothicFont(9.75));
 
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false);

@@ -7,11 +7,34 @@
 
 namespace quilfen {
 
+namespace {
+
+const QString kGothicFace = QStringLiteral("ＭＳ Ｐゴシック");
+const QString kRomanFace = QStringLiteral("Times New Roman");
+
+QFont faceAt(const QString& face, double points)
+{
+    QFont font(face);
+    font.setPointSizeF(points);
+    return font;
+}
+
+}  // namespace
+
+QFont gothicFont(double points)
+{
+    return faceAt(kGothicFace, points);
+}
+
+QFont romanFont(double points)
+{
+    return faceAt(kRomanFace, points);
+}
+
 void installFontSubstitutions()
 {
-    QFont::insertSubstitutions(QStringLiteral("ＭＳ Ｐゴシック"),
-                               {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
-    QFont::insertSubstitutions(QStringLiteral("Times New Roman"),
+    QFont::insertSubstitutions(kGothicFace, {QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic")});
+    QFont::insertSubstitutions(kRomanFace,
                                {QStringLiteral("Liberation Serif"), QStringLiteral("DejaVu Serif")});
 }
 
