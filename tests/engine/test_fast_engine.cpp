@@ -75,7 +75,8 @@ private:
     std::unique_ptr<IterGrid> referenceGrid(const Region& r)
     {
         auto grid = untouchedGrid();
-        const std::size_t side = std::min<std::size_t>(2 * static_cast<std::size_t>(r.halfSize) + 1, grid->size());
+        const std::size_t side =
+            std::min<std::size_t>(2 * static_cast<std::size_t>(r.halfSize) + 1, grid->size());
         std::vector<std::int32_t>& counts = m_references[describe(r)];
         if (counts.empty()) {
             computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *grid);
@@ -154,7 +155,8 @@ private slots:
     {
         QFETCH(qint64, target);
         hwy::SetSupportedTargetsForTest(target);
-        QCOMPARE(QString::fromStdString(engineInstructionSet()), QString::fromLatin1(hwy::TargetName(target)));
+        QCOMPARE(QString::fromStdString(engineInstructionSet()),
+                 QString::fromLatin1(hwy::TargetName(target)));
     }
 
     // The same regions on every set: drawn from the one seed of the run.
