@@ -76,6 +76,7 @@ inline QFont expectedFont(const QString& family, double points, int weight = -1)
     return font;
 }
 
+// Checks one named trait of a control or form; an unknown name fails.
 inline void verifyTrait(const QObject* control, const QString& trait)
 {
     const auto* widget = qobject_cast<const QWidget*>(control);
