@@ -192,7 +192,8 @@ private slots:
         QTest::addColumn<Look>("look");
         QTest::addColumn<QString>("place");
         lookRow({.name = "MANDEL", .text = "Quilfen", .geometry = {0, 0, 415, 437},
-                 .traits = {"fixed size", "no minimise or maximise button", "32 × 32 icon"}})
+                 .traits = {"fixed size", "no minimise or maximise button", "32 × 32 icon",
+                            "nothing but the menu bar and the client area"}})
             << QString();
         lookRow({.name = "Picture1", .geometry = {8, 0, 401, 401}}) << QString();
         lookRow({.name = "Label1", .text = "待機中です", .geometry = {7, 412, 403, 20},

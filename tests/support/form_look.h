@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QPushButton>
 #include <QStringList>
@@ -90,6 +91,12 @@ inline void verifyTrait(const QObject* control, const QString& trait)
         const Qt::WindowFlags flags = widget->windowFlags();
         QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QVERIFY(flags & Qt::WindowCloseButtonHint);
+    } else if (trait == QLatin1String("nothing but the menu bar and the client area")) {
+        const auto* main = qobject_cast<const QMainWindow*>(control);
+        QVERIFY(main);
+        QCOMPARE(main->centralWidget()->geometry().top(), main->menuBar()->geometry().bottom() + 1);
+        QCOMPARE(main->size(), QSize(main->centralWidget()->width(),
+                                     main->menuBar()->height() + main->centralWidget()->height()));
     } else if (trait == QStringLiteral("32 × 32 icon")) {
         QVERIFY(widget);
         QCOMPARE(widget->windowIcon().availableSizes().value(0), QSize(32, 32));
