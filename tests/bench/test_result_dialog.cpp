@@ -1,22 +1,22 @@
-// The benchmark result dialog: its texts, fonts, figures and closing.
+// The benchmark result dialog: its look, figures and closing.
 
 #include "benchmark_figures.h"
 #include "environment_locale.h"
 #include "escape_time.h"
 #include "escape_time_simd.h"
 #include "fonts.h"
+#include "form_look.h"
 #include "mandel11.h"
 #include "result_dialog.h"
 
 #include <hwy/targets.h>
 
-#include <QFontInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 
 using namespace quilfen;
-using quilfen::test::adoptEnvironmentLocale;
+using namespace quilfen::test;
 
 class TestResultDialog : public QObject {
     Q_OBJECT
@@ -81,36 +81,6 @@ private slots:
         }
     }
 
-    void fixedTexts_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("time caption") << "Label1" << "計算時間：";
-        QTest::newRow("time unit") << "Label6" << "sec";
-        QTest::newRow("performance caption") << "Label3" << "演算性能：";
-        QTest::newRow("reference machine, two blanks")
-            << "Label8" << "vs Gateway2000/Select1000  (Athron 1GHz)";
-    }
-    void fixedTexts()
-    {
-        QFETCH(QString, name);
-        QFETCH(QString, text);
-        ResultDialog dialog;
-        const auto* label = dialog.findChild<QLabel*>(name);
-        QVERIFY(label);
-        QCOMPARE(label->text(), text);
-    }
-
-    void captionAndButton()
-    {
-        ResultDialog dialog;
-        QCOMPARE(dialog.objectName(), QStringLiteral("ResultDialog"));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("ベンチマーク結果"));
-        QCOMPARE(dialog.OKButton->objectName(), QStringLiteral("OKButton"));
-        QCOMPARE(dialog.OKButton->text(), QStringLiteral("OK"));
-        QVERIFY(dialog.OKButton->isDefault());
-    }
-
     // The instruction set by the name users know, whichever the processor runs.
     void rateUnitNamesHowTheEngineComputes_data()
     {
@@ -137,84 +107,55 @@ private slots:
         QCOMPARE(dialog.Label5->text(), text);
     }
 
-    void fonts_data()
+    // What the dialog fixes about its look: each control by its name, with
+    // its fixed text and font; the figures stand right-aligned left of their
+    // units, and the rows run from top to bottom.
+    void look_data()
     {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("family");
-        QTest::addColumn<double>("points");
-        QTest::newRow("time figure") << "LabelTime" << "Times New Roman" << 18.0;
-        QTest::newRow("rate figure") << "LabelFLOPS" << "Times New Roman" << 18.0;
-        QTest::newRow("ratio figure") << "LabelGW2k" << "Times New Roman" << 18.0;
-        QTest::newRow("time caption") << "Label1" << "ＭＳ Ｐゴシック" << 14.25;
-        QTest::newRow("performance caption") << "Label3" << "ＭＳ Ｐゴシック" << 14.25;
-        QTest::newRow("time unit") << "Label6" << "ＭＳ Ｐゴシック" << 14.25;
-        QTest::newRow("rate unit") << "Label5" << "ＭＳ Ｐゴシック" << 11.25;
-        QTest::newRow("reference machine") << "Label8" << "ＭＳ Ｐゴシック" << 11.25;
+        QTest::addColumn<Look>("look");
+        QTest::addColumn<QString>("leftOf");  // in the same row
+        QTest::addColumn<QString>("below");   // the row above
+        const QFont figure = expectedFont("Times New Roman", 18.0);
+        const QString serif = QStringLiteral("Liberation Serif");
+        const QStringList rightAligned{QStringLiteral("right-aligned")};
+        const QString none;
+        lookRow({.name = "ResultDialog", .text = "ベンチマーク結果"}) << none << none;
+        lookRow({.name = "Label1", .text = "計算時間：", .font = expectedFont("ＭＳ Ｐゴシック", 14.25)})
+            << none << none;
+        lookRow({.name = "LabelTime", .font = figure, .drawnWith = serif, .traits = rightAligned})
+            << "Label6" << none;
+        lookRow({.name = "Label6", .text = "sec", .font = expectedFont("ＭＳ Ｐゴシック", 14.25)}) << none << none;
+        lookRow({.name = "Label3", .text = "演算性能：", .font = expectedFont("ＭＳ Ｐゴシック", 14.25)})
+            << none << "Label1";
+        lookRow({.name = "LabelFLOPS", .font = figure, .drawnWith = serif, .traits = rightAligned})
+            << "Label5" << "Label3";
+        lookRow({.name = "Label5", .font = expectedFont("ＭＳ Ｐゴシック", 11.25)}) << none << none;
+        lookRow({.name = "LabelGW2k", .font = figure, .drawnWith = serif, .traits = rightAligned})
+            << "Label8" << "LabelFLOPS";
+        // Two blanks before the parenthesis.
+        lookRow({.name = "Label8", .text = "vs Gateway2000/Select1000  (Athron 1GHz)",
+                 .font = expectedFont("ＭＳ Ｐゴシック", 11.25), .traits = {"centred on two lines"}})
+            << none << none;
+        lookRow({.name = "OKButton", .text = "OK", .traits = {"default button"}}) << none << "LabelGW2k";
     }
-    void fonts()
+    void look()
     {
-        QFETCH(QString, name);
-        QFETCH(QString, family);
-        QFETCH(double, points);
+        QFETCH(Look, look);
+        QFETCH(QString, leftOf);
+        QFETCH(QString, below);
         ResultDialog dialog;
-        const auto* label = dialog.findChild<QLabel*>(name);
-        QVERIFY(label);
-        QCOMPARE(label->font().family(), family);
-        QCOMPARE(label->font().pointSizeF(), points);
-    }
-
-    void figuresUseTheSerifStandIn()
-    {
-        ResultDialog dialog;
-        QCOMPARE(QFontInfo(dialog.LabelTime->font()).family(), QStringLiteral("Liberation Serif"));
-    }
-
-    void figuresStandRightAlignedLeftOfTheirUnits_data()
-    {
-        QTest::addColumn<QString>("figure");
-        QTest::addColumn<QString>("unit");
-        QTest::newRow("time") << "LabelTime" << "Label6";
-        QTest::newRow("rate") << "LabelFLOPS" << "Label5";
-        QTest::newRow("ratio") << "LabelGW2k" << "Label8";
-    }
-    void figuresStandRightAlignedLeftOfTheirUnits()
-    {
-        QFETCH(QString, figure);
-        QFETCH(QString, unit);
-        ResultDialog dialog;
-        const auto* f = dialog.findChild<QLabel*>(figure);
-        const auto* u = dialog.findChild<QLabel*>(unit);
-        QVERIFY(f && u);
-        QVERIFY(f->alignment() & Qt::AlignRight);
-        QVERIFY(f->geometry().right() < u->geometry().left());
-        // On the same row: their vertical extents overlap.
-        QVERIFY(f->geometry().top() < u->geometry().bottom());
-        QVERIFY(u->geometry().top() < f->geometry().bottom());
-    }
-
-    void rowsRunTopToBottom()
-    {
-        ResultDialog dialog;
-        QVERIFY(dialog.Label1->geometry().bottom() < dialog.Label3->geometry().top());
-        QVERIFY(dialog.Label3->geometry().bottom() < dialog.LabelFLOPS->geometry().top());
-        QVERIFY(dialog.LabelFLOPS->geometry().bottom() < dialog.LabelGW2k->geometry().top());
-        QVERIFY(dialog.LabelGW2k->geometry().bottom() < dialog.OKButton->geometry().top());
-        QVERIFY(dialog.rect().contains(dialog.OKButton->geometry()));
-        QVERIFY(dialog.rect().contains(dialog.Label8->geometry()));
-    }
-
-    void referenceMachineIsCentredOnTwoLines()
-    {
-        ResultDialog dialog;
-        QVERIFY(dialog.Label8->wordWrap());
-        QCOMPARE(dialog.Label8->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-        const QFontMetrics metrics(dialog.Label8->font());
-        const QRect twoLines = metrics.boundingRect(dialog.Label8->contentsRect(), Qt::TextWordWrap,
-                                                    dialog.Label8->text());
-        // Two lines: taller than one, shorter than three.
-        QVERIFY(twoLines.height() >= 2 * metrics.height());
-        QVERIFY(twoLines.height() < 3 * metrics.height());
-        QVERIFY(twoLines.height() <= dialog.Label8->height());
+        verifyLook(dialog, look);
+        if (QTest::currentTestFailed())
+            return;
+        const QRect place = qobject_cast<QWidget*>(namedControl(dialog, look.name))->geometry();
+        if (!leftOf.isEmpty()) {
+            const QRect unit = dialog.findChild<QLabel*>(leftOf)->geometry();
+            QVERIFY(place.right() < unit.left());
+            // On the same row: their vertical extents overlap.
+            QVERIFY(place.top() < unit.bottom() && unit.top() < place.bottom());
+        }
+        if (!below.isEmpty())
+            QVERIFY(dialog.findChild<QWidget*>(below)->geometry().bottom() < place.top());
     }
 
     void closes_data()

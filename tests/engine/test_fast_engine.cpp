@@ -1,6 +1,8 @@
 // The fast engine against the scalar reference, on every instruction set this
 // machine can run, with any number of threads, doing the full work and
-// stopping points that cycle: the grids must be identical.
+// stopping points that cycle: the grids must be identical. The comparisons
+// have one row per instruction set ("AVX2/start-up region"), so a failure
+// names the set.
 
 #include "escape_time.h"
 #include "escape_time_scalar.h"
@@ -14,11 +16,14 @@
 #include <QDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <map>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 using namespace quilfen;
@@ -45,48 +50,78 @@ std::uint64_t testSeed()
 class TestFastEngine : public QObject {
     Q_OBJECT
 private:
-    std::vector<std::int64_t> m_targets;
+    std::uint64_t m_seed = 0;
+    // The reference's counts of each region met so far (its points only),
+    // so that the rows of the instruction sets compute it once.
+    std::map<std::string, std::vector<std::int32_t>> m_references;
 
-    // Computes r on every target with each kind of work asked for and
-    // compares each grid, untouched entries included, with the reference's.
-    void compareOnEveryTarget(const Region& r, const IterGrid& reference,
-                              std::initializer_list<EngineWork> works = {EngineWork::Full,
-                                                                         EngineWork::StopCycles})
+    // The instruction sets compiled into the kernel that this CPU runs, best
+    // first: the rows of the comparisons (also when only listed, before
+    // initTestCase).
+    static const std::vector<std::int64_t>& targets()
     {
-        auto fast = untouchedGrid();
-        for (const std::int64_t target : m_targets) {
-            hwy::SetSupportedTargetsForTest(target);
-            for (const EngineWork work : works) {
-                fillUntouched(*fast);
-                computeIterMap(r.cond, r.halfSize, r.maxIter, *fast, work);
-                const QString diff = QString::fromStdString(firstDifference(reference, *fast));
-                QVERIFY2(diff.isEmpty(),
-                         qPrintable(QStringLiteral("%1 on %2, %3: %4")
-                                        .arg(QString::fromStdString(describe(r)),
-                                             hwy::TargetName(target),
-                                             work == EngineWork::Full ? "full work" : "stopping cycles",
-                                             diff)));
-            }
-        }
-        hwy::SetSupportedTargetsForTest(0);
+        static const std::vector<std::int64_t> runnable = runnableTargets();
+        return runnable;
     }
 
-    void compareWithReference(const Region& r)
+    // A row of a comparison on one instruction set: tag "SET/case", and the
+    // set in the column "target".
+    static QTestData& targetRow(std::int64_t target, const char* tag)
     {
-        auto reference = untouchedGrid();
-        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
-        compareOnEveryTarget(r, *reference);
+        return QTest::addRow("%s/%s", hwy::TargetName(target), tag) << qint64(target);
+    }
+
+    // The scalar reference's grid of r, untouched outside its points.
+    std::unique_ptr<IterGrid> referenceGrid(const Region& r)
+    {
+        auto grid = untouchedGrid();
+        const std::size_t side =
+            std::min<std::size_t>(2 * static_cast<std::size_t>(r.halfSize) + 1, grid->size());
+        std::vector<std::int32_t>& counts = m_references[describe(r)];
+        if (counts.empty()) {
+            computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *grid);
+            for (std::size_t i = 0; i < side; ++i)
+                counts.insert(counts.end(), (*grid)[i].begin(), (*grid)[i].begin() + side);
+        } else {
+            for (std::size_t i = 0; i < side; ++i)
+                std::copy_n(counts.begin() + i * side, side, (*grid)[i].begin());
+        }
+        return grid;
+    }
+
+    // Computes r on target with each kind of work asked for and compares
+    // each grid, untouched entries included, with the reference's.
+    void compareOnTarget(const Region& r, const IterGrid& reference, std::int64_t target,
+                         std::initializer_list<EngineWork> works = {EngineWork::Full,
+                                                                    EngineWork::StopCycles})
+    {
+        auto fast = untouchedGrid();
+        hwy::SetSupportedTargetsForTest(target);
+        for (const EngineWork work : works) {
+            fillUntouched(*fast);
+            computeIterMap(r.cond, r.halfSize, r.maxIter, *fast, work);
+            const QString diff = QString::fromStdString(firstDifference(reference, *fast));
+            QVERIFY2(diff.isEmpty(),
+                     qPrintable(QStringLiteral("%1 on %2, %3: %4")
+                                    .arg(QString::fromStdString(describe(r)), hwy::TargetName(target),
+                                         work == EngineWork::Full ? "full work" : "stopping cycles", diff)));
+        }
+        hwy::SetSupportedTargetsForTest(0);
     }
 
 private slots:
     void initTestCase()
     {
-        m_targets = runnableTargets();
         QStringList names;
-        for (const auto t : m_targets)
+        for (const auto t : targets())
             names << hwy::TargetName(t);
         qInfo("instruction sets under test: %s", qPrintable(names.join(QLatin1Char(' '))));
+        m_seed = testSeed();
+        qInfo("random regions from seed %llu (set QUILFEN_TEST_SEED to repeat)",
+              static_cast<unsigned long long>(m_seed));
     }
+
+    void cleanupTestCase() { m_references.clear(); }
 
     void init()
     {
@@ -102,34 +137,41 @@ private slots:
         resetEngineState();
     }
 
-    void everyRunnableTargetCanBeForced()
+    // The best of the runnable sets is what runs by default.
+    void bestTargetRunsByDefault()
     {
-        QVERIFY(!m_targets.empty());
-        // The best of them is what runs by default.
+        QVERIFY(!targets().empty());
         QCOMPARE(QString::fromStdString(engineInstructionSet()),
-                 QString::fromLatin1(hwy::TargetName(m_targets.front())));
-        for (const std::int64_t target : m_targets) {
-            hwy::SetSupportedTargetsForTest(target);
-            QCOMPARE(QString::fromStdString(engineInstructionSet()),
-                     QString::fromLatin1(hwy::TargetName(target)));
-        }
+                 QString::fromLatin1(hwy::TargetName(targets().front())));
     }
 
+    void everyRunnableTargetCanBeForced_data()
+    {
+        QTest::addColumn<qint64>("target");
+        for (const std::int64_t target : targets())
+            QTest::newRow(hwy::TargetName(target)) << qint64(target);
+    }
+    void everyRunnableTargetCanBeForced()
+    {
+        QFETCH(qint64, target);
+        hwy::SetSupportedTargetsForTest(target);
+        QCOMPARE(QString::fromStdString(engineInstructionSet()),
+                 QString::fromLatin1(hwy::TargetName(target)));
+    }
+
+    // The same regions on every set: drawn from the one seed of the run.
+    void randomRegionsMatchTheReference_data() { everyRunnableTargetCanBeForced_data(); }
     void randomRegionsMatchTheReference()
     {
-        const std::uint64_t seed = testSeed();
-        qInfo("random regions from seed %llu (set QUILFEN_TEST_SEED to repeat)",
-              static_cast<unsigned long long>(seed));
-        std::mt19937_64 rng(seed);
+        QFETCH(qint64, target);
+        std::mt19937_64 rng(m_seed);
         int escapedSomewhere = 0;
         int neverEscapedSomewhere = 0;
         for (int n = 0; n < 320; ++n) {
             const Region r = randomRegion(rng, kRandomSizes);
-            auto reference = untouchedGrid();
-            computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+            const auto reference = referenceGrid(r);
             // Each kind of work on every other region keeps the run short.
-            compareOnEveryTarget(r, *reference,
-                                 {n % 2 == 0 ? EngineWork::Full : EngineWork::StopCycles});
+            compareOnTarget(r, *reference, target, {n % 2 == 0 ? EngineWork::Full : EngineWork::StopCycles});
             if (QTest::currentTestFailed())
                 return;
             const auto& centre = (*reference)[static_cast<std::size_t>(r.halfSize)];
@@ -143,53 +185,61 @@ private slots:
 
     void edgeCases_data()
     {
+        QTest::addColumn<qint64>("target");
         QTest::addColumn<CalcCondition>("cond");
         QTest::addColumn<int>("halfSize");
         QTest::addColumn<int>("maxIter");
-        QTest::newRow("start-up region") << CalcCondition{-0.5, 0.0, 2.5} << 200 << 500;
-        QTest::newRow("benchmark region") << CalcCondition{-0.15, 0.8, 0.4} << 200 << 500;
-        QTest::newRow("c=4 escapes at once") << CalcCondition{4.0, 0.0, 0.0} << 3 << 500;
-        QTest::newRow("c=3 escapes second") << CalcCondition{3.0, 0.0, 0.0} << 3 << 500;
-        QTest::newRow("c=1+3i: exactly 10 is no escape") << CalcCondition{1.0, 3.0, 0.0} << 3 << 500;
-        QTest::newRow("c=-2 never escapes") << CalcCondition{-2.0, 0.0, 0.0} << 3 << 500;
-        QTest::newRow("limit 1") << CalcCondition{0.0, 0.0, 10.0} << 200 << 1;
-        QTest::newRow("limit 2") << CalcCondition{-0.5, 0.0, 5.0} << 200 << 2;
-        QTest::newRow("zero range") << CalcCondition{0.3, 0.5, 0.0} << 60 << 500;
-        QTest::newRow("negative range") << CalcCondition{-0.5, 0.0, -2.5} << 200 << 500;
-        QTest::newRow("range 1e-13") << CalcCondition{-0.743643887037151, 0.131825904205330, 1e-13}
-                                     << 100 << 1000;
-        QTest::newRow("largest grid") << CalcCondition{-0.5, 0.0, 3.0} << 250 << 300;
-        QTest::newRow("one point") << CalcCondition{-0.5, 0.0, 2.5} << 0 << 500;
-        QTest::newRow("three points a side") << CalcCondition{-0.5, 0.0, 2.5} << 1 << 500;
-        QTest::newRow("limit 0 runs no iteration") << CalcCondition{-0.5, 0.0, 2.5} << 20 << 0;
+        for (const std::int64_t target : targets()) {
+            targetRow(target, "start-up region") << CalcCondition{-0.5, 0.0, 2.5} << 200 << 500;
+            targetRow(target, "benchmark region") << CalcCondition{-0.15, 0.8, 0.4} << 200 << 500;
+            targetRow(target, "c=4 escapes at once") << CalcCondition{4.0, 0.0, 0.0} << 3 << 500;
+            targetRow(target, "c=3 escapes second") << CalcCondition{3.0, 0.0, 0.0} << 3 << 500;
+            targetRow(target, "c=1+3i: exactly 10 is no escape") << CalcCondition{1.0, 3.0, 0.0} << 3 << 500;
+            targetRow(target, "c=-2 never escapes") << CalcCondition{-2.0, 0.0, 0.0} << 3 << 500;
+            targetRow(target, "limit 1") << CalcCondition{0.0, 0.0, 10.0} << 200 << 1;
+            targetRow(target, "limit 2") << CalcCondition{-0.5, 0.0, 5.0} << 200 << 2;
+            targetRow(target, "zero range") << CalcCondition{0.3, 0.5, 0.0} << 60 << 500;
+            targetRow(target, "negative range") << CalcCondition{-0.5, 0.0, -2.5} << 200 << 500;
+            targetRow(target, "range 1e-13")
+                << CalcCondition{-0.743643887037151, 0.131825904205330, 1e-13} << 100 << 1000;
+            targetRow(target, "largest grid") << CalcCondition{-0.5, 0.0, 3.0} << 250 << 300;
+            targetRow(target, "one point") << CalcCondition{-0.5, 0.0, 2.5} << 0 << 500;
+            targetRow(target, "three points a side") << CalcCondition{-0.5, 0.0, 2.5} << 1 << 500;
+            targetRow(target, "limit 0 runs no iteration") << CalcCondition{-0.5, 0.0, 2.5} << 20 << 0;
+        }
     }
     void edgeCases()
     {
+        QFETCH(qint64, target);
         QFETCH(CalcCondition, cond);
         QFETCH(int, halfSize);
         QFETCH(int, maxIter);
-        compareWithReference({cond, halfSize, maxIter});
+        const Region r{cond, halfSize, maxIter};
+        compareOnTarget(r, *referenceGrid(r), target);
     }
 
     // Points just right of c = 1/4 escape after roughly π/√ε iterations.
     void longLimits_data()
     {
+        QTest::addColumn<qint64>("target");
         QTest::addColumn<double>("offset");
         QTest::addColumn<double>("range");
         QTest::addColumn<int>("maxIter");
         QTest::addColumn<int>("slowestEscapeAbove");
-        QTest::newRow("limit 32766 across its edge") << 8e-9 << 8e-9 << 32766 << 30000;
-        QTest::newRow("limit 1,000,000, counts past 16 bits") << 2e-10 << 8e-10 << 1000000 << 65536;
+        for (const std::int64_t target : targets()) {
+            targetRow(target, "limit 32766 across its edge") << 8e-9 << 8e-9 << 32766 << 30000;
+            targetRow(target, "limit 1,000,000, counts past 16 bits") << 2e-10 << 8e-10 << 1000000 << 65536;
+        }
     }
     void longLimits()
     {
+        QFETCH(qint64, target);
         QFETCH(double, offset);
         QFETCH(double, range);
         QFETCH(int, maxIter);
         QFETCH(int, slowestEscapeAbove);
         const Region r{{0.25 + offset, 0.0, range}, 3, maxIter};
-        auto reference = untouchedGrid();
-        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        const auto reference = referenceGrid(r);
         // The region holds both points that stay within the limit and slow escapes.
         int inside = 0;
         std::int32_t slowest = 0;
@@ -203,7 +253,7 @@ private slots:
             }
         QVERIFY(inside > 0);
         QVERIFY2(slowest > slowestEscapeAbove, qPrintable(QString::number(slowest)));
-        compareOnEveryTarget(r, *reference);
+        compareOnTarget(r, *reference, target);
     }
 
     // Small regions across the edge of the main cardioid or of the period-2
@@ -211,17 +261,21 @@ private slots:
     // iterations next to points that escape late, both kinds of work.
     void highLimitsAcrossTheEdge_data()
     {
+        QTest::addColumn<qint64>("target");
         QTest::addColumn<double>("turn");   // angle on the edge, in turns: 0 … 1
         QTest::addColumn<bool>("bulb");     // the period-2 bulb, else the cardioid
         QTest::addColumn<double>("range");
         QTest::addColumn<int>("maxIter");
-        QTest::newRow("cardioid, limit 100000") << 0.0954 << false << 1e-6 << 100000;
-        QTest::newRow("period-2 bulb, limit 100000") << 0.0583 << true << 1e-6 << 100000;
-        QTest::newRow("cardioid, limit 1000000") << 0.44362022665176243 << false << 1e-7 << 1000000;
-        QTest::newRow("period-2 bulb, limit 1000000") << 0.4494 << true << 1e-7 << 1000000;
+        for (const std::int64_t target : targets()) {
+            targetRow(target, "cardioid, limit 100000") << 0.0954 << false << 1e-6 << 100000;
+            targetRow(target, "period-2 bulb, limit 100000") << 0.0583 << true << 1e-6 << 100000;
+            targetRow(target, "cardioid, limit 1000000") << 0.44362022665176243 << false << 1e-7 << 1000000;
+            targetRow(target, "period-2 bulb, limit 1000000") << 0.4494 << true << 1e-7 << 1000000;
+        }
     }
     void highLimitsAcrossTheEdge()
     {
+        QFETCH(qint64, target);
         QFETCH(double, turn);
         QFETCH(bool, bulb);
         QFETCH(double, range);
@@ -230,8 +284,7 @@ private slots:
         const double re = bulb ? -1.0 + 0.25 * std::cos(t) : 0.5 * std::cos(t) - 0.25 * std::cos(2 * t);
         const double im = bulb ? 0.25 * std::sin(t) : 0.5 * std::sin(t) - 0.25 * std::sin(2 * t);
         const Region r{{re, im, range}, 4, maxIter};
-        auto reference = untouchedGrid();
-        computeIterMapScalar(r.cond, r.halfSize, r.maxIter, *reference);
+        const auto reference = referenceGrid(r);
         int inside = 0;
         std::int32_t slowest = 0;
         for (int i = 0; i <= 8; ++i)
@@ -245,36 +298,37 @@ private slots:
         qInfo("%d of 81 points inside, slowest escape %d", inside, slowest);
         QVERIFY(inside > 0);
         QVERIFY2(slowest > maxIter / 2, qPrintable(QString::number(slowest)));
-        compareOnEveryTarget(r, *reference);
+        compareOnTarget(r, *reference, target);
     }
 
     // Whole pictures at high limits against the scalar reference's stored
     // checksums, stopping cycles (the full work would take minutes).
     void storedPicturesMatchTheReference_data()
     {
+        QTest::addColumn<qint64>("target");
         QTest::addColumn<int>("index");
-        for (std::size_t k = 0; k < storedRegions().size(); ++k)
-            QTest::newRow(storedRegions()[k].name) << static_cast<int>(k);
-    }
-    void storedPicturesMatchTheReference()
-    {
-        QFETCH(int, index);
-        const StoredRegion& stored = storedRegions()[static_cast<std::size_t>(index)];
-        const Region& r = stored.region;
-        auto grid = untouchedGrid();
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
         // Whole pictures at these limits take minutes under a sanitizer; what
         // it looks for does not depend on the instruction set, so the best one
         // stands in there. The normal build compares every set.
-        const std::vector<std::int64_t> targets(m_targets.begin(), m_targets.begin() + 1);
+        const std::vector<std::int64_t> sets(targets().begin(), targets().begin() + 1);
 #else
-        const std::vector<std::int64_t>& targets = m_targets;
+        const std::vector<std::int64_t>& sets = targets();
 #endif
-        for (const std::int64_t target : targets) {
-            hwy::SetSupportedTargetsForTest(target);
-            computeIterMap(r.cond, r.halfSize, r.maxIter, *grid, EngineWork::StopCycles);
-            QVERIFY2(gridChecksum(*grid, r.halfSize) == stored.checksum, hwy::TargetName(target));
-        }
+        for (const std::int64_t target : sets)
+            for (std::size_t k = 0; k < storedRegions().size(); ++k)
+                targetRow(target, storedRegions()[k].name) << static_cast<int>(k);
+    }
+    void storedPicturesMatchTheReference()
+    {
+        QFETCH(qint64, target);
+        QFETCH(int, index);
+        const StoredRegion& stored = storedRegions()[static_cast<std::size_t>(index)];
+        const Region& r = stored.region;
+        auto grid = untouchedGrid();
+        hwy::SetSupportedTargetsForTest(target);
+        computeIterMap(r.cond, r.halfSize, r.maxIter, *grid, EngineWork::StopCycles);
+        QVERIFY2(gridChecksum(*grid, r.halfSize) == stored.checksum, hwy::TargetName(target));
         hwy::SetSupportedTargetsForTest(0);
     }
 

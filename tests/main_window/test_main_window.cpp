@@ -1,7 +1,8 @@
-// The main window: start-up with the default colour table, its layout, its
-// menus and the exit command.
+// The main window: start-up with the default colour table, its look (layout
+// and menus) and the exit command.
 
 #include "fonts.h"
+#include "form_look.h"
 #include "mandel11.h"
 #include "mandel_window.h"
 #include "picture_box.h"
@@ -13,7 +14,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -30,6 +30,23 @@ namespace {
 
 const QString kStartFailure = QStringLiteral("default.qplファイルの読み込みに失敗しました。") +
                               QChar(13) + QStringLiteral("プログラムを終了します。");
+
+// Where a menu entry sits: "2" the second menu of the bar, "2.1" its first
+// item; empty when it is nowhere (or below an item: no submenus).
+QString menuPlace(const QMainWindow& window, const QAction* entry)
+{
+    const QList<QAction*> menus = window.menuBar()->actions();
+    for (int m = 0; m < menus.size(); ++m) {
+        if (menus[m] == entry)
+            return QString::number(m + 1);
+        const QList<QAction*> items = menus[m]->menu() ? menus[m]->menu()->actions() : QList<QAction*>();
+        for (int k = 0; k < items.size(); ++k) {
+            if (items[k] == entry && !entry->menu())
+                return QStringLiteral("%1.%2").arg(m + 1).arg(k + 1);
+        }
+    }
+    return {};
+}
 
 bool tableIsAllZero()
 {
@@ -167,40 +184,54 @@ private slots:
         QVERIFY(!window.isVisible());
     }
 
-    void layout()
+    // What the window fixes about its look: each control by its name, with
+    // its caption, its place in the client area and its font; the menus in
+    // their order ("2.1": the first item of the second menu).
+    void look_data()
     {
+        QTest::addColumn<Look>("look");
+        QTest::addColumn<QString>("place");
+        lookRow({.name = "MANDEL", .text = "Quilfen", .geometry = {0, 0, 415, 437},
+                 .traits = {"fixed size", "no minimise or maximise button", "32 × 32 icon",
+                            "nothing but the menu bar and the client area"}})
+            << QString();
+        lookRow({.name = "Picture1", .geometry = {8, 0, 401, 401}}) << QString();
+        lookRow({.name = "Label1", .text = "待機中です", .geometry = {7, 412, 403, 20},
+                 .font = expectedFont("ＭＳ Ｐゴシック", 9.75, QFont::Normal), .drawnWith = "IPAPGothic",
+                 .traits = {"one line"}})
+            << QString();
+        const QList<QStringList> menus = {
+            {"MenuFile", "ﾌｧｲﾙ", "1"},
+            {"MenuEditPal", "パレットファイルの読み込み", "1.1"},
+            {"MenuFileSave", "画像を保存", "1.2"},
+            {"MenuFileEnd", "Quilfen の終了", "1.3"},
+            {"MenuEdit", "編集", "2"},
+            {"MenuEditCopy", "クリップボードへコピー", "2.1"},
+            {"MenuCondition", "計算", "3"},
+            {"MenuConditionCal", "条件を指定して実行", "3.1"},
+            {"MenuBench", "ﾍﾞﾝﾁﾏｰｸ", "4"},
+            {"MenuBenchGo", "実行", "4.1"},
+            {"MenuHelp", "ﾍﾙﾌﾟ", "5"},
+            {"MenuHelpAbout", "Quilfen について", "5.1"},
+        };
+        for (const QStringList& menu : menus)
+            lookRow({.name = menu[0], .text = menu[1], .traits = {"plain menu item"}}) << menu[2];
+    }
+    void look()
+    {
+        QFETCH(Look, look);
+        QFETCH(QString, place);
         MANDEL window;
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QCOMPARE(window.windowTitle(), QStringLiteral("Quilfen"));
-        QCOMPARE(window.windowIcon().availableSizes().value(0), QSize(32, 32));
-
-        const QWidget* client = window.centralWidget();
-        QCOMPARE(client->size(), QSize(415, 437));
-        QCOMPARE(client->geometry().top(), window.menuBar()->geometry().bottom() + 1);
-        QCOMPARE(window.size(), QSize(415, window.menuBar()->height() + 437));
-
-        // A fixed border: no resizing, no minimise or maximise button.
-        QCOMPARE(window.minimumSize(), window.maximumSize());
-        QVERIFY(!(window.windowFlags() & Qt::WindowMinimizeButtonHint));
-        QVERIFY(!(window.windowFlags() & Qt::WindowMaximizeButtonHint));
-        QVERIFY(window.windowFlags() & Qt::WindowCloseButtonHint);
-
-        QCOMPARE(window.Picture1->geometry(), QRect(8, 0, 401, 401));
-        QCOMPARE(window.Picture1->objectName(), QStringLiteral("Picture1"));
-        QCOMPARE(window.Label1->geometry(), QRect(7, 412, 403, 20));
-        QCOMPARE(window.Label1->objectName(), QStringLiteral("Label1"));
-        QCOMPARE(window.Label1->frameShape(), QFrame::Box);
-        QCOMPARE(window.Label1->frameShadow(), QFrame::Plain);
-        QCOMPARE(window.Label1->lineWidth(), 1);
-        QCOMPARE(window.Label1->text(), kWaiting);
-        QCOMPARE(window.Label1->wordWrap(), false);
-
-        const QFont font = window.Label1->font();
-        QCOMPARE(font.family(), QStringLiteral("ＭＳ Ｐゴシック"));
-        QCOMPARE(font.pointSizeF(), 9.75);
-        QCOMPARE(font.weight(), QFont::Normal);
-        QCOMPARE(QFontInfo(font).family(), QStringLiteral("IPAPGothic"));
+        verifyLook(window, look);
+        if (!place.isEmpty())
+            QCOMPARE(menuPlace(window, qobject_cast<const QAction*>(namedControl(window, look.name))), place);
+        // Five menus of seven items in all, as the rows list them.
+        int entries = 0;
+        for (const QAction* menu : window.menuBar()->actions())
+            entries += 1 + int(menu->menu() ? menu->menu()->actions().size() : 0);
+        QCOMPARE(entries, 12);
     }
 
     // While computing the status text is red; its frame stays black.
@@ -264,44 +295,6 @@ private slots:
         QVERIFY(message.endsWith('\n'));
         for (const char* part : {"quilfen: no display", "DISPLAY", "desktop session", "quilfen-cli"})
             QVERIFY2(message.contains(part), message.constData());
-    }
-
-    void menus()
-    {
-        const QList<QPair<QString, QString>> expected = {
-            {"MenuFile", "ﾌｧｲﾙ"},
-            {"MenuEditPal", "パレットファイルの読み込み"},
-            {"MenuFileSave", "画像を保存"},
-            {"MenuFileEnd", "Quilfen の終了"},
-            {"MenuEdit", "編集"},
-            {"MenuEditCopy", "クリップボードへコピー"},
-            {"MenuCondition", "計算"},
-            {"MenuConditionCal", "条件を指定して実行"},
-            {"MenuBench", "ﾍﾞﾝﾁﾏｰｸ"},
-            {"MenuBenchGo", "実行"},
-            {"MenuHelp", "ﾍﾙﾌﾟ"},
-            {"MenuHelpAbout", "Quilfen について"},
-        };
-        MANDEL window;
-        QList<QPair<QString, QString>> actual;
-        auto check = [](const QAction* action) {
-            QVERIFY(!action->isSeparator());
-            QVERIFY(action->shortcut().isEmpty());
-            QVERIFY(!action->text().contains(QLatin1Char('&')));
-            QVERIFY(action->isEnabled());
-            QVERIFY(action->isVisible());
-        };
-        for (const QAction* top : window.menuBar()->actions()) {
-            check(top);
-            actual.append({top->objectName(), top->text()});
-            QVERIFY(top->menu());
-            for (const QAction* item : top->menu()->actions()) {
-                check(item);
-                QVERIFY(!item->menu());
-                actual.append({item->objectName(), item->text()});
-            }
-        }
-        QCOMPARE(actual, expected);
     }
 
     void exitEndsTheProgram()
