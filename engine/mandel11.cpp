@@ -3,8 +3,6 @@
 #include "escape_time.h"
 #include "grid_picture.h"
 
-#include <algorithm>
-#include <cmath>
 #include <utility>
 
 namespace quilfen {
@@ -58,23 +56,6 @@ void attachPicture(PictureSurface* picture, std::function<void()> doEvents)
 {
     g_picture = picture;
     g_doEvents = std::move(doEvents);
-}
-
-int paletteIndex(std::int32_t m, std::int32_t maxIter)
-{
-    // Counts at or above the limit, and the 0 of a grid never computed, take entry 0.
-    if (m >= maxIter || m <= 0)
-        return 0;
-    const double f = static_cast<double>(m) / static_cast<double>(maxIter);
-    // The argument is at least 0.5 here, so truncation is the floor (and cheaper).
-    return static_cast<int>(f * 1024.0 + 0.5);
-}
-
-Colour paletteColour(const PaletteTable& table, int k)
-{
-    const auto& entry = table[static_cast<std::size_t>(k)];
-    auto clamp = [](std::int16_t c) { return std::clamp<int>(c, 0, 255); };
-    return rgb(clamp(entry[0]), clamp(entry[1]), clamp(entry[2]));
 }
 
 void DrawMandel()

@@ -47,6 +47,16 @@ int toPixelOnAxis(double v, double from, double to, int pixels)
     return toPixelCoordinate(offset * pixels / span);
 }
 
+// The pixel of (x, y) under the scale on an area of the given size. Inlined
+// into PSet, which calls it once per point of a drawing.
+inline QPoint mapToPixel(const UserScale& scale, double x, double y, QSize area)
+{
+    if (!scale.set)
+        return {toPixelCoordinate(x), toPixelCoordinate(y)};
+    return {toPixelOnAxis(x, scale.x1, scale.x2, area.width()),
+            toPixelOnAxis(y, scale.y1, scale.y2, area.height())};
+}
+
 // The pixels from a to b, both included, whichever way round they are given.
 QRect spanning(QPoint a, QPoint b)
 {
@@ -173,33 +183,27 @@ void ImageSurface::Cls()
 
 void ImageSurface::Scale(double x1, double y1, double x2, double y2)
 {
-    m_x1 = x1;
-    m_y1 = y1;
-    m_x2 = x2;
-    m_y2 = y2;
-    m_userScale = true;
+    m_scale = {x1, y1, x2, y2, true};
 }
 
 QPoint ImageSurface::toPixel(double x, double y, QSize area) const
 {
-    if (!m_userScale)
-        return {toPixelCoordinate(x), toPixelCoordinate(y)};
-    return {toPixelOnAxis(x, m_x1, m_x2, area.width()), toPixelOnAxis(y, m_y1, m_y2, area.height())};
+    return mapToPixel(m_scale, x, y, area);
 }
 
 QPointF ImageSurface::toUser(QPointF pixel, QSize area) const
 {
-    if (!m_userScale)
+    if (!m_scale.set)
         return pixel;
-    return {m_x1 + pixel.x() * (m_x2 - m_x1) / area.width(),
-            m_y1 + pixel.y() * (m_y2 - m_y1) / area.height()};
+    return {m_scale.x1 + pixel.x() * (m_scale.x2 - m_scale.x1) / area.width(),
+            m_scale.y1 + pixel.y() * (m_scale.y2 - m_scale.y1) / area.height()};
 }
 
 // Called once per point of a drawing, so it avoids what costs: the image's
 // size is kept at hand, and the changed area grows by plain comparisons.
 void ImageSurface::PSet(double x, double y, Colour colour)
 {
-    const QPoint p = toPixel(x, y);
+    const QPoint p = mapToPixel(m_scale, x, y, m_area);
     if (p.x() < 0 || p.y() < 0 || p.x() >= m_imageSize.width() || p.y() >= m_imageSize.height())
         return;
     auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(p.y()));

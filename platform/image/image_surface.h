@@ -13,6 +13,16 @@
 
 namespace quilfen {
 
+// A user scale: (x1, y1) is the top-left corner of the drawing area, (x2, y2)
+// the bottom-right; until one is set, user units are pixels.
+struct UserScale {
+    double x1 = 0.0;
+    double y1 = 0.0;
+    double x2 = 1.0;
+    double y2 = 1.0;
+    bool set = false;
+};
+
 // The pixel of a colour in Qt's RGB32 layout (0xffRRGGBB).
 QRgb toQRgb(Colour colour);
 
@@ -88,11 +98,7 @@ private:
     QPoint m_position;        // in the parent's pixels
     QColor m_background;
     QRect m_dirty;            // pixels changed since the last Refresh
-    double m_x1 = 0.0;
-    double m_y1 = 0.0;
-    double m_x2 = 1.0;
-    double m_y2 = 1.0;
-    bool m_userScale = false;  // false: user units are pixels
+    UserScale m_scale;
     DrawMode m_drawMode = DrawMode::CopyPen;
 };
 
