@@ -7,6 +7,8 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "escape_time.h"
+#include "grid_picture.h"
+#include "image_surface.h"
 #include "mandel11.h"
 #include "palette_reader.h"
 
@@ -77,13 +79,15 @@ private:
 
 // The visible part of the drawing, as the main window's picture holds it at
 // side N: grid point (i, j) on pixel column i, row N − j; the column i = N and
-// the row j = 0 fall outside the N × N picture and are not computed.
+// the row j = 0 fall outside the N × N picture and are not computed. Null when
+// there is no memory for the picture.
 QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t maxIter,
                       const PaletteTable& table)
 {
-    QImage image(side, side, QImage::Format_RGB32);
-    if (image.isNull())
-        return image;
+    ImageSurface picture(QSize(side, side));
+    if (picture.image().isNull())
+        return {};
+    scaleToGrid(picture, side, side);
     // The frame of a grid of side + 1 points a side: HalfSize = side / 2 for
     // an even side, the same arithmetic for an odd one.
     GridFrame frame;
@@ -91,20 +95,17 @@ QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t
     frame.y0 = cond.CentreIm - cond.Range * 0.5;
     frame.d = cond.Range / static_cast<double>(side);
     const std::int32_t columnsPerStrip = std::min(kStripColumns, side);
-    std::vector<std::int32_t> strip(static_cast<std::size_t>(columnsPerStrip) *
-                                    static_cast<std::size_t>(side + 1));
-    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
-    const std::ptrdiff_t pixelsPerRow = image.bytesPerLine() / 4;
+    const std::ptrdiff_t rows = side + 1;
+    std::vector<std::int32_t> strip(static_cast<std::size_t>(columnsPerStrip) * static_cast<std::size_t>(rows));
     Progress progress;
     for (std::int32_t first = 0; first < side; first += columnsPerStrip) {
         const std::int32_t columns = std::min(columnsPerStrip, side - first);
-        computeColumns(frame, first, columns, side, maxIter, strip.data(), side + 1);
+        computeColumns(frame, first, columns, side, maxIter, strip.data(), rows);
         for (std::int32_t c = 0; c < columns; ++c)
-            colourColumn(strip.data() + static_cast<std::ptrdiff_t>(c) * (side + 1), side, side,
-                         maxIter, table, pixels, first + c, pixelsPerRow);
+            drawGridColumn(picture, first + c, strip.data() + c * rows, side, maxIter, table);
         progress.update(first + columns, side);
     }
-    return image;
+    return picture.image();
 }
 
 }  // namespace

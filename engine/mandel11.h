@@ -60,17 +60,6 @@ int paletteIndex(std::int32_t m, std::int32_t maxIter);
 // Colour value of PalTable entry k, components clamped to 0 … 255.
 Colour paletteColour(const PaletteTable& table, int k);
 
-// The colour of a count as a 32-bit pixel 0xffRRGGBB (the layout of Qt's RGB32
-// images), through paletteIndex and paletteColour.
-std::uint32_t countPixel(const PaletteTable& table, std::int32_t m, std::int32_t maxIter);
-
-// Colours one column of counts into pixel column x of a row-major 32-bit
-// picture, top row first: pixel row y (0 … rows − 1) gets the colour of
-// counts[topRow − y], as the main picture shows grid rows (up is +j).
-void colourColumn(const std::int32_t* counts, std::int32_t topRow, std::int32_t rows,
-                  std::int32_t maxIter, const PaletteTable& table, std::uint32_t* pixels,
-                  std::int32_t x, std::ptrdiff_t pixelsPerRow);
-
 // Colours IterMap through PalTable onto the attached picture, column by
 // column with a repaint after each, sets DrawDone and processes events once.
 void DrawMandel();

@@ -16,7 +16,8 @@ constexpr Colour rgb(int red, int green, int blue)
 
 enum class DrawMode { XorPen = 7, CopyPen = 13 };
 
-// The drawing surface the engine paints on (the main window's Picture1).
+// The drawing surface the engine paints on (the main window's Picture1, or a
+// picture in memory that quilfen-cli and the preview generator write out).
 // Positions are in the surface's user coordinates set by Scale; geometry
 // (left, top, width, height) is in the parent window's pixels. Everything
 // drawn goes into a persistent image that survives repaints.

@@ -1,11 +1,8 @@
 #include "picture_box.h"
 
-#include "regular_file.h"
-
-#include <QFile>
-#include <QPainter>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <QRegion>
 
 #include <algorithm>
@@ -14,39 +11,6 @@
 namespace quilfen {
 
 namespace {
-
-// Pixel positions far outside the picture are pulled in to this bound, so a
-// wild mouse position or region never overflows an int; both draws of an XOR
-// figure are pulled in the same way, so they still cancel.
-constexpr double kPixelBound = 1.0e6;
-
-// A picture file larger than this is not shown (a bitmap of the preview's
-// size takes about 120 KB).
-constexpr std::size_t kMaxPictureFileBytes = 64u << 20;
-
-int toPixelCoordinate(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    return static_cast<int>(std::floor(std::clamp(v, -kPixelBound, kPixelBound) + 0.5));
-}
-
-// One axis of a user scale running from `from` to `to` over `pixels` pixels:
-// the pixel of v is (v − from) × pixels / (to − from), rounded.
-int toPixelOnAxis(double v, double from, double to, int pixels)
-{
-    const double offset = v - from;
-    const double span = to - from;
-    // One user unit per pixel and a whole offset (DrawMandel's grid on its
-    // picture): the product and the quotient are exact, so the pixel is the
-    // offset itself and the two divisions per point can be skipped.
-    if (pixels > 0 && std::abs(span) == pixels && std::abs(offset) <= kPixelBound) {
-        const int whole = static_cast<int>(offset);
-        if (whole == offset)
-            return span > 0 ? whole : -whole;
-    }
-    return toPixelCoordinate(offset * pixels / span);
-}
 
 int buttonBits(Qt::MouseButtons buttons)
 {
@@ -72,74 +36,11 @@ int shiftBits(Qt::KeyboardModifiers modifiers)
     return bits;
 }
 
-QRgb toQRgb(Colour c)
-{
-    return qRgb(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
-                static_cast<int>((c >> 16) & 0xFF));
-}
-
-// The pixels from a to b, both included, whichever way round they are given.
-QRect spanning(QPoint a, QPoint b)
-{
-    return QRect(QPoint(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
-                 QPoint(std::max(a.x(), b.x()), std::max(a.y(), b.y())));
-}
-
-// The one-pixel outline of the rectangle with corners a and b: its four sides
-// as rectangles (fewer when it is one pixel wide or high), clipped to bounds.
-QRegion outlineRegion(QPoint a, QPoint b, const QRect& bounds)
-{
-    const QRect box = spanning(a, b);
-    QRegion outline;
-    outline += QRect(box.left(), box.top(), box.width(), 1);
-    outline += QRect(box.left(), box.bottom(), box.width(), 1);
-    outline += QRect(box.left(), box.top(), 1, box.height());
-    outline += QRect(box.right(), box.top(), 1, box.height());
-    return outline & bounds;
-}
-
-// Sets (or in XOR mode inverts) every pixel of the rectangle's one-pixel
-// outline exactly once, corners included, clipped to the image. QPainter's
-// cosmetic drawRect drops a corner pixel when the rectangle is clipped or one
-// pixel wide, which leaves gaps in a rubber band that follows the pointer.
-void drawOutline(QImage& image, QPoint a, QPoint b, QRgb colour, bool xorMode)
-{
-    const QRect box = spanning(a, b);
-    const int left = box.left();
-    const int right = box.right();
-    const int top = box.top();
-    const int bottom = box.bottom();
-    auto plot = [&](int x, int y) {
-        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
-        row[x] = xorMode ? 0xFF000000U | ((row[x] ^ colour) & 0x00FFFFFFU) : colour;
-    };
-    const int xFrom = std::max(left, 0);
-    const int xTo = std::min(right, image.width() - 1);
-    const int yFrom = std::max(top + 1, 0);
-    const int yTo = std::min(bottom - 1, image.height() - 1);
-    for (int y : {top, bottom}) {
-        if (y >= 0 && y < image.height())
-            for (int x = xFrom; x <= xTo; ++x)
-                plot(x, y);
-        if (bottom == top)
-            break;
-    }
-    for (int x : {left, right}) {
-        if (x >= 0 && x < image.width())
-            for (int y = yFrom; y <= yTo; ++y)
-                plot(x, y);
-        if (right == left)
-            break;
-    }
-}
-
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent)
+PictureBox::PictureBox(QWidget* parent) : QWidget(parent), m_surface(QSize(0, 0), backgroundColour())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
-    m_image = QImage(m_imageSize, QImage::Format_RGB32);
-    m_image.fill(backgroundColour());
 }
 
 QColor PictureBox::backgroundColour() const
@@ -160,118 +61,56 @@ void PictureBox::resizeEvent(QResizeEvent* event)
 
 // A hidden widget gets its resize event only when shown, so every drawing
 // operation first brings the image to the widget's current size, keeping what
-// was drawn in the part that remains.
+// was drawn in the part that remains. The background follows the widget's
+// palette as it is now.
 void PictureBox::syncImageSize()
 {
-    const QSize size = this->size().expandedTo(QSize(1, 1));
-    if (size == m_imageSize)
-        return;
-    QImage resized(size, QImage::Format_RGB32);
-    resized.fill(backgroundColour());
-    QPainter painter(&resized);
-    painter.drawImage(0, 0, m_image);
-    painter.end();
-    m_image = resized;
-    m_imageSize = size;
-    m_dirty = m_image.rect();
-}
-
-void PictureBox::markDirty(const QRect& changed)
-{
-    m_dirty |= changed & m_image.rect();
+    m_surface.setBackground(backgroundColour());
+    m_surface.setArea(size());
 }
 
 void PictureBox::Cls()
 {
     syncImageSize();
-    m_image.fill(backgroundColour());
-    m_dirty = m_image.rect();
+    m_surface.Cls();
     update();
 }
 
 void PictureBox::Scale(double x1, double y1, double x2, double y2)
 {
-    m_x1 = x1;
-    m_y1 = y1;
-    m_x2 = x2;
-    m_y2 = y2;
-    m_userScale = true;
+    m_surface.Scale(x1, y1, x2, y2);
 }
 
 QPoint PictureBox::toPixel(double x, double y) const
 {
-    if (!m_userScale)
-        return {toPixelCoordinate(x), toPixelCoordinate(y)};
-    return {toPixelOnAxis(x, m_x1, m_x2, width()), toPixelOnAxis(y, m_y1, m_y2, height())};
+    return m_surface.toPixel(x, y, size());
 }
 
 QPointF PictureBox::toUser(QPointF pixel) const
 {
-    if (!m_userScale)
-        return pixel;
-    return {m_x1 + pixel.x() * (m_x2 - m_x1) / width(), m_y1 + pixel.y() * (m_y2 - m_y1) / height()};
+    return m_surface.toUser(pixel, size());
 }
 
-// Called once per point of a drawing, so it avoids what costs: the image's
-// size is kept at hand, and the changed area grows by plain comparisons.
+// Called once per point of a drawing: the image is brought to the widget's
+// size only when the two differ.
 void PictureBox::PSet(double x, double y, Colour colour)
 {
-    if (size() != m_imageSize)
+    if (size() != m_surface.area())
         syncImageSize();
-    const QPoint p = toPixel(x, y);
-    if (p.x() < 0 || p.y() < 0 || p.x() >= m_imageSize.width() || p.y() >= m_imageSize.height())
-        return;
-    auto* row = reinterpret_cast<QRgb*>(m_image.scanLine(p.y()));
-    if (m_drawMode == DrawMode::XorPen)
-        row[p.x()] = 0xFF000000U | ((row[p.x()] ^ toQRgb(colour)) & 0x00FFFFFFU);
-    else
-        row[p.x()] = toQRgb(colour);
-    if (m_dirty.isEmpty()) {
-        m_dirty = QRect(p, p);
-        return;
-    }
-    if (p.x() < m_dirty.left())
-        m_dirty.setLeft(p.x());
-    else if (p.x() > m_dirty.right())
-        m_dirty.setRight(p.x());
-    if (p.y() < m_dirty.top())
-        m_dirty.setTop(p.y());
-    else if (p.y() > m_dirty.bottom())
-        m_dirty.setBottom(p.y());
+    m_surface.PSet(x, y, colour);
 }
 
+// A rubber band that follows the pointer repaints its four sides, not the
+// whole picture inside them.
 void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour, bool box)
 {
     syncImageSize();
-    const QPoint a = toPixel(x1, y1);
-    const QPoint b = toPixel(x2, y2);
-    if (box) {
-        drawOutline(m_image, a, b, toQRgb(colour), m_drawMode == DrawMode::XorPen);
-        markDirty(spanning(a, b));
-        // A rubber band that follows the pointer repaints its four sides, not
-        // the whole picture inside them.
-        update(repaintArea(outlineRegion(a, b, m_image.rect())));
-        return;
-    }
-    QPainter painter(&m_image);
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    if (m_drawMode == DrawMode::XorPen)
-        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    QPen pen(QColor(toQRgb(colour)));
-    pen.setWidth(0);
-    pen.setCosmetic(true);
-    painter.setPen(pen);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawLine(a, b);
-    painter.end();
-    const QRect changed = spanning(a, b) & m_image.rect();
-    markDirty(changed);
-    update(repaintArea(changed));
+    update(repaintArea(m_surface.drawLine(x1, y1, x2, y2, colour, box)));
 }
 
 void PictureBox::setDrawMode(DrawMode mode)
 {
-    m_drawMode = mode;
+    m_surface.setDrawMode(mode);
 }
 
 // Repaints at once the part changed since the last Refresh. Repainting the
@@ -279,8 +118,7 @@ void PictureBox::setDrawMode(DrawMode mode)
 // 256 MB per drawing.
 void PictureBox::Refresh()
 {
-    const QRect changed = m_dirty;
-    m_dirty = QRect();
+    const QRect changed = m_surface.takeDirty();
     if (!changed.isEmpty())
         repaint(repaintArea(changed));
 }
@@ -298,19 +136,7 @@ QRegion PictureBox::repaintArea(const QRegion& changed) const
 bool PictureBox::LoadPicture(const QString& path)
 {
     syncImageSize();
-    m_image.fill(backgroundColour());
-    // Read as the palette reader reads: a named pipe or a device under the
-    // name must not hang the window or fill the memory.
-    const FileContent file = readRegularFile(QFile::encodeName(path).toStdString(), kMaxPictureFileBytes);
-    QImage picture;
-    const bool loaded = file.status == FileReadStatus::Read &&
-                        picture.loadFromData(reinterpret_cast<const uchar*>(file.bytes.data()),
-                                             static_cast<int>(file.bytes.size()));
-    if (loaded) {
-        QPainter painter(&m_image);
-        painter.drawImage(0, 0, picture);
-    }
-    m_dirty = m_image.rect();
+    const bool loaded = m_surface.LoadPicture(path);
     update();
     return loaded;
 }
@@ -339,7 +165,7 @@ void PictureBox::mouseReleaseEvent(QMouseEvent* event)
 void PictureBox::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    painter.drawImage(event->rect().topLeft(), m_image, event->rect());
+    painter.drawImage(event->rect().topLeft(), m_surface.image(), event->rect());
 }
 
 }  // namespace quilfen

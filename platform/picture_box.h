@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image_surface.h"
 #include "picture_surface.h"
 
 #include <QImage>
@@ -8,9 +9,10 @@
 namespace quilfen {
 
 // A picture box: a widget whose drawing lives in a persistent image (its
-// Image) that survives being covered, is what paintEvent shows, and is what
-// the export commands save. It has no frame, so its drawing area is its whole
-// outer box, and user coordinates set by Scale map linearly onto it.
+// Image, kept by an ImageSurface as large as the widget) that survives being
+// covered, is what paintEvent shows, and is what the export commands save. It
+// has no frame, so its drawing area is its whole outer box, and user
+// coordinates set by Scale map linearly onto it.
 class PictureBox : public QWidget, public PictureSurface {
     Q_OBJECT
 public:
@@ -36,7 +38,7 @@ public:
     const QImage& image()
     {
         syncImageSize();
-        return m_image;
+        return m_surface.image();
     }
 
     // Pixel position of a point in user coordinates (rounded to the nearest pixel).
@@ -48,7 +50,7 @@ public:
 
     // The part of the image changed since the last Refresh, in pixels
     // (empty when nothing changed): what the next Refresh repaints.
-    QRect dirtyRect() const { return m_dirty; }
+    QRect dirtyRect() const { return m_surface.dirtyRect(); }
 
 signals:
     // Mouse events in user units. For presses and releases `button` is the
@@ -67,18 +69,9 @@ protected:
 
 private:
     void syncImageSize();
-    void markDirty(const QRect& changed);
     QRegion repaintArea(const QRegion& changed) const;
 
-    QImage m_image;
-    QSize m_imageSize{1, 1};  // m_image.size(), at hand for PSet
-    QRect m_dirty;            // pixels changed since the last Refresh
-    double m_x1 = 0.0;
-    double m_y1 = 0.0;
-    double m_x2 = 1.0;
-    double m_y2 = 1.0;
-    bool m_userScale = false;  // false: user units are pixels
-    DrawMode m_drawMode = DrawMode::CopyPen;
+    ImageSurface m_surface;
 };
 
 }  // namespace quilfen

@@ -9,12 +9,13 @@
 // the square -2 … 2 at that scale: 201 × 201 pixels, the last ending at
 // 1.9999. The overlay's axes and corner lines then fall where they belong.
 
+#include "bmp_writer.h"
+#include "grid_picture.h"
+#include "image_surface.h"
 #include "mandel11.h"
 #include "palette_reader.h"
 
-#include <QImage>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <QByteArray>
 #include <QString>
 
 #include <cstdlib>
@@ -54,27 +55,19 @@ int main(int argc, char* argv[])
     MaxIter = maxIter;
     CalcMandel();
 
+    // Pixel (px, py) shows grid point (px, 2N − py): the top row is j = 2N,
+    // and the picture is one pixel wider and higher than 2N to show the last
+    // column and row.
     const int side = 2 * kHalf + 1;
-    QImage image(side, side, QImage::Format_RGB32);
-    // Pixel (px, py) shows grid point (px, 2N − py): the top row is j = 2N.
-    auto* pixels = reinterpret_cast<std::uint32_t*>(image.bits());
+    ImageSurface picture(QSize(side, side));
+    scaleToGrid(picture, 2 * kHalf, side);
     for (int px = 0; px < side; ++px)
-        colourColumn(IterMap[static_cast<std::size_t>(px)].data(), 2 * kHalf, side, MaxIter, PalTable,
-                     pixels, px, image.bytesPerLine() / 4);
+        drawGridColumn(picture, px, IterMap[static_cast<std::size_t>(px)].data(), 2 * kHalf, MaxIter, PalTable);
 
     // Written whole or not at all, so the build never sees half a picture.
-    QSaveFile file(QString::fromLocal8Bit(argv[2]));
-    if (!file.open(QIODevice::WriteOnly)) {
-        std::cerr << argv[2] << ": " << file.errorString().toStdString() << '\n';
-        return 1;
-    }
-    QImageWriter writer(&file, "BMP");
-    if (!writer.write(image)) {
-        std::cerr << argv[2] << ": " << writer.errorString().toStdString() << '\n';
-        return 1;
-    }
-    if (!file.commit()) {
-        std::cerr << argv[2] << ": " << file.errorString().toStdString() << '\n';
+    QString error;
+    if (!writeBmpAtomically(picture.image(), QByteArray(argv[2]), &error)) {
+        std::cerr << argv[2] << ": " << error.toStdString() << '\n';
         return 1;
     }
     return 0;
