@@ -27,7 +27,7 @@ namespace quilfen::cli {
 
 namespace {
 
-constexpr std::int64_t kDefaultSize = 400;  // the main window's picture
+constexpr std::int64_t kDefaultSize = 2 * kHalfSize;  // the main window's picture
 constexpr std::int64_t kMaxSize = 16384;
 constexpr std::int32_t kStripColumns = 32;
 constexpr double kQuietSeconds = 1.0;  // no progress shown for shorter renders

@@ -50,8 +50,8 @@ constexpr RegionSizes kRandomSizes{20, 40};
 // of every step: a fused multiply-add shows there first.
 std::vector<Region> fixedRegions()
 {
-    return {{{-0.5, 0.0, 2.5}, 200, 500},
-            {{-0.15, 0.8, 0.4}, 200, 500},
+    return {{{-0.5, 0.0, 2.5}, kHalfSize, 500},
+            {{-0.15, 0.8, 0.4}, kHalfSize, 500},
             {{-0.743643887037151, 0.131825904205330, 1e-13}, 40, 5000},
             {{-0.743643887037151, 0.131825904205330, 1e-11}, 40, 5000}};
 }
