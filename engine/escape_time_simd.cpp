@@ -5,24 +5,31 @@
 // -ffp-contract=off, and MulAdd is never called), so every count is the one
 // escapeCount gives.
 //
-// Each thread keeps four vectors of points ("slots") in flight: one
-// iteration's add-multiply-add chain takes about four times as long as issuing
-// its operations, so four independent chains keep the arithmetic units busy.
-// The lanes of a slot are consecutive rows of one column. A slot whose lanes
-// have all escaped, or that has reached the limit, writes its counts and takes
-// the next rows at once instead of waiting for the other slots.
+// Each thread keeps a group of four vectors of points ("slots") in flight: one
+// iteration's multiply-subtract-add chain takes about four times as long as
+// issuing its operations, so four independent chains keep the arithmetic units
+// busy. The lanes of a slot are consecutive rows of one column. A slot whose
+// lanes have all escaped, or that has reached the limit, writes its counts and
+// takes the next rows instead of waiting for the other slots.
+//
+// The group's loop (runGroup) carries only each slot's iterate and count, so
+// that every target keeps them in registers: the squares are computed at the
+// top of the trip and serve both the escape test of the iterate and the next
+// one, and the count is the number of tests a lane has passed, which needs no
+// "still running" mask because an escaped lane never passes again. Whether a
+// slot has finished is looked at every kTripsPerLook trips.
 //
 // Cycle detection (when the job asks for it). The state a lane carries from
-// one iteration to the next is (zr, zi): zr2 and zi2 are their squares, and the
-// count only records how far the lane got. One iteration is a fixed function
+// one iteration to the next is (zr, zi): the squares are computed from them,
+// and the count only records how far the lane got. One iteration is a fixed function
 // of that state for the lane's c, so when the state comes back bit for bit to
 // a value it had earlier, every later state, and every escape test, repeats
 // with that period: the point never escapes and its count is the limit + 1,
 // exactly what iterating to the limit gives. The comparison is of the bits
 // (not ==, under which -0 equals +0 and NaN differs from itself), and only of
 // lanes still running, so a lane that escaped is never taken for one that
-// cycles. A running lane whose state is NaN (c not finite) never escapes
-// either, since no comparison with NaN is true, so stopping it is right too.
+// cycles. A lane whose c holds a NaN never escapes either (every iterate is
+// NaN, and no comparison with NaN is true); refill marks it so at once.
 //
 // The hot loop stays as it is without detection: lanes are compared with a
 // saved state only at checkpoints, when the thread's trip counter is a
@@ -64,7 +71,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
 #include <limits>
 #include <vector>
 
@@ -92,9 +98,38 @@ constexpr std::int32_t kParkFrom = 1 << 14;
 // Trips of the packed parked lanes between looks at them (cycle checks,
 // lanes that stopped, the limit).
 constexpr std::int32_t kParkedCheckEvery = 4 * kCheckEvery;
+// Trips of a group between looks at whether one of its slots has finished.
+constexpr std::int32_t kTripsPerLook = 8;
 constexpr std::size_t kMaxLanes = HWY_LANES(double);
+// The point and iterate of a lane that holds no point: its first test fails,
+// so it never counts as running.
+constexpr double kNoPoint = 1e3;
+
+// When to save a lane's state for the cycle check: at `next`, then at gaps
+// that double (Brent's method).
+struct SaveSchedule {
+    std::int64_t next = 0;
+    std::int64_t gap = 0;
+
+    // Whether a save is due at iteration `at`; if so, schedules the next one.
+    bool due(std::int64_t at)
+    {
+        if (at < next)
+            return false;
+        next = at + gap;
+        gap *= 2;  // at most about 2^32 before any limit is reached
+        return true;
+    }
+};
 
 // One vector of points and its iterate.
+//
+// A slot holds z_n once n iterations are done, untested: the trip that tests
+// z_n against the bound also computes z_n+1 from the same squares. count is
+// the number of tests passed; a lane whose iterate has escaped never passes
+// again (see step), so a lane is still running exactly when it has passed
+// every test since it was loaded, and count is then 1 + the iterations it
+// survived, the count the reference gives once the lane stops.
 struct Slot {
     // Written out: the constructor g++ makes implicitly lacks the instruction
     // set of this pass (Arm's +crypto), so it cannot inline the vectors' own.
@@ -102,18 +137,115 @@ struct Slot {
 
     V cr, ci;            // the points
     V zr, zi;            // the iterate
-    V zr2, zi2;          // zr², zi² of the iterate, the next iteration's squares
-    VI count;            // 1 + iterations survived: the count once the lane stops
-    M running;           // lanes still iterating (padding lanes never are)
+    VI count;            // tests passed
+    VI loadedCount;      // count when the lanes were loaded (0 for new points)
     M periodic;          // lanes stopped because their state came back
     V savedZr, savedZi;  // the state at the last save (cycle detection only)
-    std::int32_t iter = 0;  // iterations done, the same for every lane
-    std::int64_t nextSave = 0;  // iteration from which the next save is due
-    std::int64_t saveGap = 0;   // iterations from one save to the next
+    SaveSchedule saves;
+    std::int32_t iter = 0;  // trips since the lanes were loaded (new points: iterations done)
+    std::int32_t end = 0;   // value of iter at which every lane has reached the limit
     std::int32_t column = 0;
     std::int32_t row0 = 0;
     std::int32_t rows = 0;  // lanes holding grid points; 0 for an idle slot
 };
+
+constexpr int kSlots = 4;
+using Group = Slot[kSlots];
+
+// The lanes of s still running: every test passed since they were loaded,
+// and not stopped as periodic.
+HWY_INLINE M runningLanes(const Slot& s)
+{
+    const D d;
+    const DI di;
+    const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, std::int64_t{s.iter}));
+    return hn::AndNot(s.periodic, hn::RebindMask(d, hn::Eq(s.count, passedAll)));
+}
+
+// What a trip changes, held apart from the slots: the compiler keeps these in
+// registers, while a slot, whose address the cold code takes, stays in memory.
+struct Orbit {
+    V zr, zi;
+    VI count;
+};
+
+// Adds one to the count of the lanes that passed.
+HWY_INLINE VI countPassed(VI count, M passed, DI di)
+{
+#if HWY_ARCH_X86 && HWY_TARGET <= HWY_AVX3
+    // A masked addition: one instruction.
+    return hn::IfThenElse(hn::RebindMask(di, passed), hn::Add(count, hn::Set(di, std::int64_t{1})),
+                          count);
+#else
+    // A true lane of a mask vector is all ones, that is −1.
+    return hn::Sub(count, hn::VecFromMask(di, hn::RebindMask(di, passed)));
+#endif
+}
+
+// One iteration on every lane: tests z_n and computes z_n+1.
+//
+// The squares of z_n serve both the test and z_n+1 (the reference squares the
+// same values twice, which changes no bit). The test is "passed" when
+// |z_n|² <= 10, the reference's "not escaped" except when |z_n|² is NaN; that
+// never happens before a lane escapes unless its c is NaN, which refill marks
+// as never escaping, as the reference finds it. After an escape |z| only grows
+// (|z| > √10 and |c| <= √10, or the escape came at the first iteration with
+// |c| > √10: either way |z|² − |c| > |z| with wide margins), overflows to
+// infinity and then to NaN, and stays there; no later test passes.
+HWY_INLINE void step(Orbit& o, const V cr, const V ci, const V bound, const DI di)
+{
+    const V zr2 = hn::Mul(o.zr, o.zr);
+    const V zi2 = hn::Mul(o.zi, o.zi);
+    o.count = countPassed(o.count, hn::Le(hn::Add(zr2, zi2), bound), di);
+    // zi first: it needs the old zr.
+    o.zi = hn::Add(hn::Mul(hn::Add(o.zr, o.zr), o.zi), ci);
+    o.zr = hn::Add(hn::Sub(zr2, zi2), cr);
+}
+
+// Runs the slots of g together, one iteration on every lane a trip, for
+// `budget` trips, or fewer once a slot has no running lane (looked at every
+// kTripsPerLook trips). Books the trips run on every slot and returns them.
+HWY_INLINE std::int32_t runGroup(Group& g, std::int32_t budget, const V bound)
+{
+    static_assert(kSlots == 4, "one Orbit below per slot");
+    const DI di;
+    // Separate variables, not an array: g++ keeps an array of vectors in memory.
+    Orbit o0{g[0].zr, g[0].zi, g[0].count};
+    Orbit o1{g[1].zr, g[1].zi, g[1].count};
+    Orbit o2{g[2].zr, g[2].zi, g[2].count};
+    Orbit o3{g[3].zr, g[3].zi, g[3].count};
+    const auto finished = [&di](const Orbit& o, const Slot& s, std::int32_t trips) {
+        const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, std::int64_t{s.iter} + trips));
+        return hn::AllFalse(di, hn::Eq(o.count, passedAll));
+    };
+    std::int32_t trips = 0;
+    for (;;) {
+        const std::int32_t run = std::min(kTripsPerLook, budget - trips);
+        for (std::int32_t t = 0; t < run; ++t) {
+            step(o0, g[0].cr, g[0].ci, bound, di);
+            step(o1, g[1].cr, g[1].ci, bound, di);
+            step(o2, g[2].cr, g[2].ci, bound, di);
+            step(o3, g[3].cr, g[3].ci, bound, di);
+        }
+        trips += run;
+        // One branch for all four: || would make four.
+        if (trips == budget ||
+            (int{finished(o0, g[0], trips)} | int{finished(o1, g[1], trips)} |
+             int{finished(o2, g[2], trips)} | int{finished(o3, g[3], trips)}) != 0)
+            break;
+    }
+    const auto keep = [trips](const Orbit& o, Slot& s) {
+        s.zr = o.zr;
+        s.zi = o.zi;
+        s.count = o.count;
+        s.iter += trips;
+    };
+    keep(o0, g[0]);
+    keep(o1, g[1]);
+    keep(o2, g[2]);
+    keep(o3, g[3]);
+    return trips;
+}
 
 // Hands out runs of consecutive rows; columns come from the shared counter,
 // columnsPerGrab at a time.
@@ -160,10 +292,9 @@ struct ParkedLane {
     double cr = 0, ci = 0;            // the point
     double zr = 0, zi = 0;            // the iterate
     double savedZr = 0, savedZi = 0;  // a state the lane had earlier
-    std::int64_t count = 0;           // 1 + iterations survived
-    std::int64_t nextSave = 0;        // count from which the next save is due
-    std::int64_t saveGap = 0;
-    std::int32_t* out = nullptr;  // where its count goes
+    std::int64_t count = 0;           // tests passed
+    SaveSchedule saves;               // on the scale of count
+    std::int32_t* out = nullptr;      // where its count goes
 };
 
 // State shared by the slots of one thread.
@@ -173,38 +304,50 @@ struct Kernel {
     D d;
     DI di;
     V laneIndex = hn::Iota(d, 0.0);
-    V ten = hn::Set(d, 10.0);
-    VI one = hn::Set(di, std::int64_t{1});
+    V bound = hn::Set(d, 10.0);
+    V noPoint = hn::Set(d, kNoPoint);
     std::int32_t lanes = static_cast<std::int32_t>(hn::Lanes(d));
+    std::int64_t limitCount;  // the count of a point that never escapes
 
     std::vector<ParkedLane> parked;  // running lanes of old slots, to be packed
 
-    explicit Kernel(const EscapeJob& j) : job(j), source(j) {}
+    explicit Kernel(const EscapeJob& j)
+        : job(j), source(j), limitCount(std::int64_t{j.maxIter} + 1)
+    {
+    }
 
-    // Loads the next rows into s, or makes it idle: c = 0 never escapes, so an
-    // idle slot never looks finished and keeps no one waiting.
+    // Loads the next rows into s with their first iteration done (z_1 = c,
+    // computed as the reference computes it from z_0 = 0), or makes it idle:
+    // c = 0 never escapes, so an idle slot never looks finished and keeps no
+    // one waiting.
     void refill(Slot& s)
     {
         const GridFrame& f = job.frame;
-        s.zr = s.zi = s.zr2 = s.zi2 = hn::Zero(d);
-        s.count = one;
-        s.iter = 0;
+        s.count = hn::Set(di, std::int64_t{1});
+        s.loadedCount = hn::Zero(di);
+        s.iter = 1;
+        s.end = job.maxIter + 1;
         s.periodic = hn::FirstN(d, 0);
         s.savedZr = s.savedZi = hn::Zero(d);
-        s.nextSave = kCheckFrom;
-        s.saveGap = kFirstSaveGap;
+        s.saves = {kCheckFrom, kFirstSaveGap};
         if (!source.next(lanes, s)) {
             s.rows = 0;
-            s.cr = s.ci = hn::Zero(d);
-            s.running = hn::FirstN(d, static_cast<std::size_t>(lanes));
+            s.cr = s.ci = s.zr = s.zi = hn::Zero(d);
             return;
         }
-        s.cr = hn::Set(d, static_cast<double>(s.column) * f.d + f.x0);
+        const M real = hn::FirstN(d, static_cast<std::size_t>(s.rows));
+        const V cr = hn::Set(d, static_cast<double>(s.column) * f.d + f.x0);
         // Row j's imaginary part is j·d + y0, multiplied and added apart as in
         // the reference; row0 + lane is an exact small integer.
         const V j = hn::Add(laneIndex, hn::Set(d, static_cast<double>(s.row0)));
-        s.ci = hn::Add(hn::Mul(j, hn::Set(d, f.d)), hn::Set(d, f.y0));
-        s.running = hn::FirstN(d, static_cast<std::size_t>(s.rows));
+        const V ci = hn::Add(hn::Mul(j, hn::Set(d, f.d)), hn::Set(d, f.y0));
+        s.cr = hn::IfThenElse(real, cr, noPoint);
+        s.ci = hn::IfThenElse(real, ci, noPoint);
+        // z_1 = (0² − 0²) + c, (0 + 0)·0 + c: +0 + c, which turns a −0 into +0.
+        s.zr = hn::Add(hn::Zero(d), s.cr);
+        s.zi = hn::Add(hn::Zero(d), s.ci);
+        // A NaN in c makes every iterate NaN, which never escapes.
+        s.periodic = hn::And(real, hn::Or(hn::IsNaN(cr), hn::IsNaN(ci)));
     }
 
     std::int32_t* columnOf(const Slot& s) const
@@ -215,10 +358,9 @@ struct Kernel {
 
     void store(const Slot& s)
     {
-        HWY_ALIGN std::int64_t counts[HWY_LANES(std::int64_t)];
-        const VI count = hn::IfThenElse(hn::RebindMask(di, s.periodic),
-                                        hn::Set(di, std::int64_t{job.maxIter} + 1), s.count);
-        hn::Store(count, di, counts);
+        HWY_ALIGN std::int64_t counts[kMaxLanes];
+        hn::Store(hn::IfThenElse(hn::RebindMask(di, s.periodic), hn::Set(di, limitCount), s.count),
+                  di, counts);
         std::int32_t* column = columnOf(s);
         for (std::int32_t l = 0; l < s.rows; ++l)
             column[s.row0 + l] = static_cast<std::int32_t>(counts[l]);
@@ -237,7 +379,7 @@ struct Kernel {
         hn::Store(s.zr, d, zr);
         hn::Store(s.zi, d, zi);
         hn::Store(s.count, di, count);
-        hn::Store(hn::VecFromMask(di, hn::RebindMask(di, s.running)), di, running);
+        hn::Store(hn::VecFromMask(di, hn::RebindMask(di, runningLanes(s))), di, running);
         std::int32_t* column = columnOf(s);
         for (std::int32_t l = 0; l < s.rows; ++l) {
             if (running[l] == 0)
@@ -248,45 +390,29 @@ struct Kernel {
             p.zr = p.savedZr = zr[l];
             p.zi = p.savedZi = zi[l];
             p.count = count[l];
-            p.nextSave = count[l] + kFirstSaveGap;
-            p.saveGap = 2 * kFirstSaveGap;
+            p.saves = {count[l] + kFirstSaveGap, 2 * kFirstSaveGap};
             p.out = column + s.row0 + l;
             parked.push_back(p);
         }
     }
 
-    // Iterations s may still run before it reaches the limit.
-    std::int32_t headroom(const Slot& s) const
+    // Trips s may still run before every lane reaches the limit.
+    static std::int32_t headroom(const Slot& s)
     {
-        return s.rows == 0 ? std::numeric_limits<std::int32_t>::max() : job.maxIter - s.iter;
-    }
-
-    // Books `trips` iterations on s.
-    static void book(Slot& s, std::int32_t trips)
-    {
-        if (s.rows != 0)
-            s.iter += trips;
+        return s.rows == 0 ? std::numeric_limits<std::int32_t>::max() : s.end - s.iter;
     }
 
     // A slot that is done (every lane stopped, or the limit reached) stores
-    // and reloads.
-    void settle(Slot& s)
-    {
-        if (s.rows != 0 && (s.iter == job.maxIter || hn::AllFalse(d, s.running))) {
-            store(s);
-            refill(s);
-        }
-    }
-
-    // As settle, and parks the running lanes of a slot that has grown old.
-    void settleOrPark(Slot& s)
+    // and reloads; with mayPark, so does one that has grown old, parking its
+    // running lanes.
+    void settle(Slot& s, bool mayPark)
     {
         if (s.rows == 0)
             return;
-        if (s.iter == job.maxIter || hn::AllFalse(d, s.running)) {
+        if (s.iter == s.end || hn::AllFalse(d, runningLanes(s))) {
             store(s);
             refill(s);
-        } else if (s.iter >= kParkFrom) {
+        } else if (mayPark && s.iter >= kParkFrom) {
             park(s);
             refill(s);
         }
@@ -302,32 +428,19 @@ struct Kernel {
             return hn::RebindMask(d, hn::Eq(hn::BitCast(di, a), hn::BitCast(di, b)));
         };
         const M back = hn::And(hn::And(sameBits(s.zr, s.savedZr), sameBits(s.zi, s.savedZi)),
-                               s.running);
+                               runningLanes(s));
         s.periodic = hn::Or(s.periodic, back);
-        s.running = hn::AndNot(back, s.running);
-        if (s.iter >= s.nextSave) {
+        // A stopped lane fails its next test, so its count stays.
+        s.cr = hn::IfThenElse(back, noPoint, s.cr);
+        s.ci = hn::IfThenElse(back, noPoint, s.ci);
+        s.zr = hn::IfThenElse(back, noPoint, s.zr);
+        s.zi = hn::IfThenElse(back, noPoint, s.zi);
+        if (s.saves.due(s.iter)) {
             s.savedZr = s.zr;
             s.savedZi = s.zi;
-            s.nextSave = s.iter + s.saveGap;
-            s.saveGap *= 2;  // at most about 2^32 before any limit is reached
         }
     }
 };
-
-// One iteration on every lane of s.
-HWY_INLINE void iterate(Slot& s, const V ten, const VI one, const DI di)
-{
-    // zi first: it needs the old zr.
-    s.zi = hn::Add(hn::Mul(hn::Add(s.zr, s.zr), s.zi), s.ci);
-    s.zr = hn::Add(hn::Sub(s.zr2, s.zi2), s.cr);
-    // The escape test squares the new values; the next iteration squares the
-    // same values again, so computing them once here changes no bit.
-    s.zr2 = hn::Mul(s.zr, s.zr);
-    s.zi2 = hn::Mul(s.zi, s.zi);
-    const M escaped = hn::Gt(hn::Add(s.zr2, s.zi2), ten);
-    s.running = hn::AndNot(escaped, s.running);
-    s.count = hn::IfThenElse(hn::RebindMask(di, s.running), hn::Add(s.count, one), s.count);
-}
 
 // Trips from `trip` to the next checkpoint at which a slot of age `oldest`
 // (iterations) or more is old enough to be checked.
@@ -358,32 +471,40 @@ bool fillPack(Pack& p, const std::vector<ParkedLane>& list, std::size_t& next, s
     return any;
 }
 
-// Puts the lanes of p into s; lanes not in use hold c = 0 and do not run.
-void loadPack(const Pack& p, Slot& s, std::size_t lanes)
+// Puts the lanes of p into s. Lanes not in use hold no point; a pack with no
+// lane in use makes s idle (c = 0, which never finishes), so that it does not
+// end the group's runs early.
+void loadPack(const Pack& p, Slot& s, const Kernel& k)
 {
     const D d;
     const DI di;
-    HWY_ALIGN double cr[kMaxLanes] = {}, ci[kMaxLanes] = {}, zr[kMaxLanes] = {}, zi[kMaxLanes] = {};
-    HWY_ALIGN std::int64_t count[kMaxLanes] = {}, running[kMaxLanes] = {};
+    HWY_ALIGN double cr[kMaxLanes], ci[kMaxLanes], zr[kMaxLanes], zi[kMaxLanes];
+    HWY_ALIGN std::int64_t count[kMaxLanes];
+    const std::size_t lanes = static_cast<std::size_t>(k.lanes);
+    s.rows = 0;
+    s.end = std::numeric_limits<std::int32_t>::max();
     for (std::size_t l = 0; l < lanes; ++l) {
-        if (!p.used[l])
-            continue;
-        cr[l] = p.lane[l].cr;
-        ci[l] = p.lane[l].ci;
-        zr[l] = p.lane[l].zr;
-        zi[l] = p.lane[l].zi;
-        count[l] = p.lane[l].count;
-        running[l] = 1;
+        const ParkedLane& q = p.lane[l];
+        const bool used = p.used[l];
+        cr[l] = used ? q.cr : kNoPoint;
+        ci[l] = used ? q.ci : kNoPoint;
+        zr[l] = used ? q.zr : kNoPoint;
+        zi[l] = used ? q.zi : kNoPoint;
+        count[l] = used ? q.count : 0;
+        if (used) {
+            ++s.rows;
+            // Every lane in use is below the limit, so end >= 1.
+            const std::int64_t toLimit = k.limitCount - q.count;
+            s.end = static_cast<std::int32_t>(std::min<std::int64_t>(s.end, toLimit));
+        }
     }
-    s.cr = hn::Load(d, cr);
-    s.ci = hn::Load(d, ci);
-    s.zr = hn::Load(d, zr);
-    s.zi = hn::Load(d, zi);
-    // The squares the slot carried are these products, bit for bit.
-    s.zr2 = hn::Mul(s.zr, s.zr);
-    s.zi2 = hn::Mul(s.zi, s.zi);
-    s.count = hn::Load(di, count);
-    s.running = hn::RebindMask(d, hn::Ne(hn::Load(di, running), hn::Zero(di)));
+    s.cr = s.rows == 0 ? hn::Zero(d) : hn::Load(d, cr);
+    s.ci = s.rows == 0 ? hn::Zero(d) : hn::Load(d, ci);
+    s.zr = s.rows == 0 ? hn::Zero(d) : hn::Load(d, zr);
+    s.zi = s.rows == 0 ? hn::Zero(d) : hn::Load(d, zi);
+    s.count = s.loadedCount = hn::Load(di, count);
+    s.periodic = hn::FirstN(d, 0);
+    s.iter = 0;
 }
 
 // Takes the lanes of s back into p and finishes those that escaped, reached
@@ -397,7 +518,7 @@ void unloadPack(Pack& p, const Slot& s, std::size_t lanes, std::int64_t limitCou
     hn::Store(s.zr, d, zr);
     hn::Store(s.zi, d, zi);
     hn::Store(s.count, di, count);
-    hn::Store(hn::VecFromMask(di, hn::RebindMask(di, s.running)), di, running);
+    hn::Store(hn::VecFromMask(di, hn::RebindMask(di, runningLanes(s))), di, running);
     for (std::size_t l = 0; l < lanes; ++l) {
         if (!p.used[l])
             continue;
@@ -412,52 +533,34 @@ void unloadPack(Pack& p, const Slot& s, std::size_t lanes, std::int64_t limitCou
                    std::bit_cast<std::uint64_t>(q.zi) == std::bit_cast<std::uint64_t>(q.savedZi)) {
             *q.out = static_cast<std::int32_t>(limitCount);
             p.used[l] = false;
-        } else if (q.count >= q.nextSave) {
+        } else if (q.saves.due(q.count)) {
             q.savedZr = q.zr;
             q.savedZi = q.zi;
-            q.nextSave = q.count + q.saveGap;
-            q.saveGap *= 2;
         }
     }
 }
 
-// Runs the thread's parked lanes, packed four vectors at a time, to the end.
+// Runs the thread's parked lanes, packed into a group of slots, to the end.
 void runParked(Kernel& k)
 {
-    const std::vector<ParkedLane>& list = k.parked;
     const std::size_t lanes = static_cast<std::size_t>(k.lanes);
-    const std::int64_t limitCount = std::int64_t{k.job.maxIter} + 1;
-    const DI di;
-    const V ten = k.ten;
-    const VI one = k.one;
     std::size_t next = 0;
-    Pack p0, p1, p2, p3;
-    Slot s0, s1, s2, s3;
+    Pack packs[kSlots];
+    Group g;
     for (;;) {
-        const bool any = int{fillPack(p0, list, next, lanes)} | int{fillPack(p1, list, next, lanes)} |
-                         int{fillPack(p2, list, next, lanes)} | int{fillPack(p3, list, next, lanes)};
+        bool any = false;
+        for (Pack& p : packs)
+            any = fillPack(p, k.parked, next, lanes) || any;
         if (!any)
             break;
-        // Every lane in use is running and below the limit, so budget >= 1.
-        std::int64_t budget = kParkedCheckEvery;
-        for (const Pack* p : {&p0, &p1, &p2, &p3})
-            for (std::size_t l = 0; l < lanes; ++l)
-                if (p->used[l])
-                    budget = std::min(budget, limitCount - p->lane[l].count);
-        loadPack(p0, s0, lanes);
-        loadPack(p1, s1, lanes);
-        loadPack(p2, s2, lanes);
-        loadPack(p3, s3, lanes);
-        for (std::int64_t trip = 0; trip < budget; ++trip) {
-            iterate(s0, ten, one, di);
-            iterate(s1, ten, one, di);
-            iterate(s2, ten, one, di);
-            iterate(s3, ten, one, di);
+        std::int32_t budget = kParkedCheckEvery;
+        for (int i = 0; i < kSlots; ++i) {
+            loadPack(packs[i], g[i], k);
+            budget = std::min(budget, g[i].end);
         }
-        unloadPack(p0, s0, lanes, limitCount);
-        unloadPack(p1, s1, lanes, limitCount);
-        unloadPack(p2, s2, lanes, limitCount);
-        unloadPack(p3, s3, lanes, limitCount);
+        runGroup(g, budget, k.bound);
+        for (int i = 0; i < kSlots; ++i)
+            unloadPack(packs[i], g[i], lanes, k.limitCount);
     }
     k.parked.clear();
 }
@@ -466,21 +569,18 @@ template <bool kStopCycles>
 void ComputeColumnsImpl(const EscapeJob& job)
 {
     Kernel k(job);
-    // Separate variables, not an array: g++ keeps an array of vectors in memory.
-    Slot s0, s1, s2, s3;
-    k.refill(s0);
-    k.refill(s1);
-    k.refill(s2);
-    k.refill(s3);
-    const D d;
-    const DI di;
-    const V ten = k.ten;
-    const VI one = k.one;
+    Group g;
+    for (Slot& s : g)
+        k.refill(s);
     std::int64_t trip = 0;  // trips of this thread's slots so far: the checkpoints' clock
     for (;;) {
-        // Run all four until one of them finishes or reaches the limit.
-        std::int32_t budget =
-            std::min({k.headroom(s0), k.headroom(s1), k.headroom(s2), k.headroom(s3)});
+        // Run the group until a slot finishes or reaches the limit.
+        std::int32_t budget = std::numeric_limits<std::int32_t>::max();
+        std::int32_t oldest = 0;
+        for (const Slot& s : g) {
+            budget = std::min(budget, Kernel::headroom(s));
+            oldest = std::max(oldest, s.rows == 0 ? 0 : s.iter);
+        }
         if (budget == std::numeric_limits<std::int32_t>::max()) {
             // All idle: every row is taken.
             if constexpr (kStopCycles)
@@ -489,50 +589,21 @@ void ComputeColumnsImpl(const EscapeJob& job)
         }
         bool checkpoint = false;
         if constexpr (kStopCycles) {
-            const auto age = [](const Slot& s) { return s.rows == 0 ? 0 : s.iter; };
-            const std::int64_t toCheck =
-                tripsToCheck(trip, std::max({age(s0), age(s1), age(s2), age(s3)}));
+            const std::int64_t toCheck = tripsToCheck(trip, oldest);
             if (toCheck <= budget) {
                 budget = static_cast<std::int32_t>(toCheck);
                 checkpoint = true;
             }
         }
-        std::int32_t trips = 0;
-        int anyFinished;
-        do {
-            iterate(s0, ten, one, di);
-            iterate(s1, ten, one, di);
-            iterate(s2, ten, one, di);
-            iterate(s3, ten, one, di);
-            ++trips;
-            // One branch for all four: || would make four, and runs slower.
-            anyFinished = int{hn::AllFalse(d, s0.running)} | int{hn::AllFalse(d, s1.running)} |
-                          int{hn::AllFalse(d, s2.running)} | int{hn::AllFalse(d, s3.running)};
-        } while (trips != budget && anyFinished == 0);
-        Kernel::book(s0, trips);
-        Kernel::book(s1, trips);
-        Kernel::book(s2, trips);
-        Kernel::book(s3, trips);
+        const std::int32_t trips = runGroup(g, budget, k.bound);
         if constexpr (kStopCycles) {
             trip += trips;
-            if (checkpoint && trips == budget) {
-                k.checkCycles(s0);
-                k.checkCycles(s1);
-                k.checkCycles(s2);
-                k.checkCycles(s3);
-            }
+            if (checkpoint && trips == budget)
+                for (Slot& s : g)
+                    k.checkCycles(s);
         }
-        if constexpr (kStopCycles) {
-            k.settleOrPark(s0);
-            k.settleOrPark(s1);
-            k.settleOrPark(s2);
-            k.settleOrPark(s3);
-        } else {
-            k.settle(s0);
-            k.settle(s1);
-            k.settle(s2);
-            k.settle(s3);
-        }
+        for (Slot& s : g)
+            k.settle(s, kStopCycles);
     }
 }
 
