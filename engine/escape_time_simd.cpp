@@ -148,6 +148,7 @@ struct Slot {
     std::int32_t column = 0;
     std::int32_t row0 = 0;
     std::int32_t rows = 0;  // lanes holding grid points; 0 for an idle slot
+    bool finished = false;  // no lane ran the group's last trip
 };
 
 constexpr int kSlots = 4;
@@ -193,19 +194,23 @@ HWY_INLINE VI countPassed(VI count, M passed, DI di)
 // (|z| > √10 and |c| <= √10, or the escape came at the first iteration with
 // |c| > √10: either way |z|² − |c| > |z| with wide margins), overflows to
 // infinity and then to NaN, and stays there; no later test passes.
-HWY_INLINE void step(Orbit& o, const V cr, const V ci, const V bound, const DI di)
+// Returns the lanes that passed: the ones still running.
+HWY_INLINE M step(Orbit& o, const V cr, const V ci, const V bound, const DI di)
 {
     const V zr2 = hn::Mul(o.zr, o.zr);
     const V zi2 = hn::Mul(o.zi, o.zi);
-    o.count = countPassed(o.count, hn::Le(hn::Add(zr2, zi2), bound), di);
+    const M passed = hn::Le(hn::Add(zr2, zi2), bound);
+    o.count = countPassed(o.count, passed, di);
     // zi first: it needs the old zr.
     o.zi = hn::Add(hn::Mul(hn::Add(o.zr, o.zr), o.zi), ci);
     o.zr = hn::Add(hn::Sub(zr2, zi2), cr);
+    return passed;
 }
 
 // Runs the slots of g together, one iteration on every lane a trip, for
 // `budget` trips, or fewer once a slot has no running lane (looked at every
-// kTripsPerLook trips). Books the trips run on every slot and returns them.
+// kTripsPerLook trips, sooner while a slot is young). Books the trips run on
+// every slot and returns them.
 HWY_INLINE std::int32_t runGroup(Group& g, std::int32_t budget, const V bound)
 {
     static_assert(kSlots == 4, "one Orbit below per slot");
@@ -215,24 +220,33 @@ HWY_INLINE std::int32_t runGroup(Group& g, std::int32_t budget, const V bound)
     Orbit o1{g[1].zr, g[1].zi, g[1].count};
     Orbit o2{g[2].zr, g[2].zi, g[2].count};
     Orbit o3{g[3].zr, g[3].zi, g[3].count};
-    const auto finished = [&di](const Orbit& o, const Slot& s, std::int32_t trips) {
-        const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, s.iter + trips));
-        return hn::AllFalse(di, hn::Eq(o.count, passedAll));
-    };
+    // The lanes that passed the last trip's test: a lane that failed once
+    // never passes again, so these are the running ones.
+    M p0, p1, p2, p3;
+    // A young slot is looked at after 1, 2, 4 … trips, so that points that
+    // escape at once do not run kTripsPerLook trips each.
+    std::int64_t youngest = kTripsPerLook;
+    for (const Slot& s : g)
+        if (s.rows != 0)
+            youngest = std::min(youngest, std::max<std::int64_t>(s.iter, 1));
     std::int32_t trips = 0;
     for (;;) {
-        const std::int32_t run = std::min(kTripsPerLook, budget - trips);
+        const std::int32_t run = static_cast<std::int32_t>(
+            std::min<std::int64_t>({kTripsPerLook, budget - trips, youngest + trips}));
         for (std::int32_t t = 0; t < run; ++t) {
-            step(o0, g[0].cr, g[0].ci, bound, di);
-            step(o1, g[1].cr, g[1].ci, bound, di);
-            step(o2, g[2].cr, g[2].ci, bound, di);
-            step(o3, g[3].cr, g[3].ci, bound, di);
+            p0 = step(o0, g[0].cr, g[0].ci, bound, di);
+            p1 = step(o1, g[1].cr, g[1].ci, bound, di);
+            p2 = step(o2, g[2].cr, g[2].ci, bound, di);
+            p3 = step(o3, g[3].cr, g[3].ci, bound, di);
         }
         trips += run;
+        g[0].finished = hn::AllFalse(D(), p0);
+        g[1].finished = hn::AllFalse(D(), p1);
+        g[2].finished = hn::AllFalse(D(), p2);
+        g[3].finished = hn::AllFalse(D(), p3);
         // One branch for all four: || would make four.
-        if (trips == budget ||
-            (int{finished(o0, g[0], trips)} | int{finished(o1, g[1], trips)} |
-             int{finished(o2, g[2], trips)} | int{finished(o3, g[3], trips)}) != 0)
+        if (trips == budget || (int{g[0].finished} | int{g[1].finished} | int{g[2].finished} |
+                                int{g[3].finished}) != 0)
             break;
     }
     const auto keep = [trips](const Orbit& o, Slot& s) {
@@ -331,24 +345,34 @@ struct Kernel {
         s.periodic = hn::FirstN(d, 0);
         s.savedZr = s.savedZi = hn::Zero(d);
         s.saves = {kCheckFrom, kFirstSaveGap};
-        if (!source.next(lanes, s)) {
-            s.rows = 0;
-            s.cr = s.ci = s.zr = s.zi = hn::Zero(d);
-            return;
+        // Rows whose points all escape at the first iteration (far outside
+        // the set) are written here, without a trip of the group.
+        for (;;) {
+            if (!source.next(lanes, s)) {
+                s.rows = 0;
+                s.cr = s.ci = s.zr = s.zi = hn::Zero(d);
+                return;
+            }
+            const M real = hn::FirstN(d, static_cast<std::size_t>(s.rows));
+            const V cr = hn::Set(d, static_cast<double>(s.column) * f.d + f.x0);
+            // Row j's imaginary part is j·d + y0, multiplied and added apart
+            // as in the reference; row0 + lane is an exact small integer.
+            const V j = hn::Add(laneIndex, hn::Set(d, static_cast<double>(s.row0)));
+            const V ci = hn::Add(hn::Mul(j, hn::Set(d, f.d)), hn::Set(d, f.y0));
+            s.cr = hn::IfThenElse(real, cr, noPoint);
+            s.ci = hn::IfThenElse(real, ci, noPoint);
+            // z_1 = (0² − 0²) + c, (0 + 0)·0 + c: +0 + c, which turns a −0
+            // into +0.
+            s.zr = hn::Add(hn::Zero(d), s.cr);
+            s.zi = hn::Add(hn::Zero(d), s.ci);
+            // A NaN in c makes every iterate NaN, which never escapes.
+            s.periodic = hn::And(real, hn::Or(hn::IsNaN(cr), hn::IsNaN(ci)));
+            // The reference's first test, on z_1; a count of 1 each if all escape.
+            const V size1 = hn::Add(hn::Mul(s.zr, s.zr), hn::Mul(s.zi, s.zi));
+            if (!hn::AllTrue(d, hn::Or(hn::Gt(size1, bound), hn::Not(real))))
+                return;
+            store(s);
         }
-        const M real = hn::FirstN(d, static_cast<std::size_t>(s.rows));
-        const V cr = hn::Set(d, static_cast<double>(s.column) * f.d + f.x0);
-        // Row j's imaginary part is j·d + y0, multiplied and added apart as in
-        // the reference; row0 + lane is an exact small integer.
-        const V j = hn::Add(laneIndex, hn::Set(d, static_cast<double>(s.row0)));
-        const V ci = hn::Add(hn::Mul(j, hn::Set(d, f.d)), hn::Set(d, f.y0));
-        s.cr = hn::IfThenElse(real, cr, noPoint);
-        s.ci = hn::IfThenElse(real, ci, noPoint);
-        // z_1 = (0² − 0²) + c, (0 + 0)·0 + c: +0 + c, which turns a −0 into +0.
-        s.zr = hn::Add(hn::Zero(d), s.cr);
-        s.zi = hn::Add(hn::Zero(d), s.ci);
-        // A NaN in c makes every iterate NaN, which never escapes.
-        s.periodic = hn::And(real, hn::Or(hn::IsNaN(cr), hn::IsNaN(ci)));
     }
 
     std::int32_t* columnOf(const Slot& s) const
@@ -414,7 +438,9 @@ struct Kernel {
     {
         if (s.rows == 0)
             return;
-        if (s.iter == s.end || hn::AllFalse(d, runningLanes(s))) {
+        // A lane stopped at the last checkpoint still counts as running
+        // here; its slot finishes after the next trip.
+        if (s.iter == s.end || s.finished) {
             store(s);
             refill(s);
         } else if (mayPark && s.iter >= kParkFrom) {
