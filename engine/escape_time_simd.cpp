@@ -17,7 +17,8 @@
 // top of the trip and serve both the escape test of the iterate and the next
 // one, and the count is the number of tests a lane has passed, which needs no
 // "still running" mask because an escaped lane never passes again. Whether a
-// slot has finished is looked at every kTripsPerLook trips.
+// slot has finished is looked at every kTripsPerLook trips, sooner while it
+// is young.
 //
 // Cycle detection (when the job asks for it). The state a lane carries from
 // one iteration to the next is (zr, zi): the squares are computed from them,
