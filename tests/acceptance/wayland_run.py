@@ -101,6 +101,9 @@ class Run:
         self.private = tempfile.mkdtemp(prefix="quilfen-wayland-")
         os.chmod(self.private, 0o700)
         self.weston = None
+        self.xvfb = None
+        self.display = None  # the X server that weston's x11 backend runs on
+        self.backend = None
         self.bus = None
         self.program = None
         self.logs = []
@@ -114,14 +117,31 @@ class Run:
 
     # ---- processes -------------------------------------------------------
 
+    def start_xvfb(self):
+        """A private X server for weston's x11 backend to show its screen on
+        and take its pointer and keyboard from."""
+        readable, writable = os.pipe()
+        xvfb_log = open("xvfb.log", "wb")
+        self.logs.append(xvfb_log)
+        self.xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(writable), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+             "-nolisten", "tcp", "-noreset"], pass_fds=(writable,), stdout=xvfb_log,
+            stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
+        os.close(writable)
+        with os.fdopen(readable, "rb") as out:
+            number = out.readline().strip()
+        if not number:
+            raise Failure("Xvfb did not report its display (see xvfb.log)")
+        return ":" + number.decode()
+
     def start_weston(self):
-        # Weston 10 names the backend headless-backend.so and the renderer
-        # --use-pixman; later ones say headless and --renderer=pixman. The
-        # CPU renderer keeps real pixels for the screenshooter, which weston
-        # serves only with --debug.
+        # Weston 10 names the backends headless-backend.so and
+        # x11-backend.so and the renderer --use-pixman; later ones say
+        # headless, x11 and --renderer=pixman. The CPU renderer keeps real
+        # pixels for the screenshooter, which weston serves only with --debug.
         usage = subprocess.run(["weston", "--help"], capture_output=True, text=True)
         usage = usage.stdout + usage.stderr
-        backend = "headless-backend.so" if "headless-backend.so" in usage else "headless"
+        legacy = "headless-backend.so" in usage
         renderer = "--renderer=pixman" if "--renderer" in usage else "--use-pixman"
         runtime = os.path.join(self.private, "runtime")
         os.mkdir(runtime, 0o700)
@@ -131,23 +151,48 @@ class Run:
         with open(config, "w") as out:
             out.write("[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\n"
                       "focus-animation=none\n")
-        weston_log = open("weston.log", "wb")
-        self.logs.append(weston_log)
         self.env = dict(os.environ)
         for name in ("DISPLAY", "QT_QPA_PLATFORM", "SESSION_MANAGER", "NO_AT_BRIDGE",
-                     "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY"):
+                     "DBUS_SESSION_BUS_ADDRESS", "XAUTHORITY", "WAYLAND_DISPLAY"):
             self.env.pop(name, None)
-        self.env.update({"XDG_RUNTIME_DIR": runtime, "WAYLAND_DISPLAY": "quilfen-test",
+        self.env.update({"XDG_RUNTIME_DIR": runtime,
                          "XDG_CONFIG_HOME": os.path.join(self.private, "config"),
                          "HOME": self.private})
-        self.weston = subprocess.Popen(
-            ["weston", f"--backend={backend}", renderer, f"--width={SCREEN[0]}",
-             f"--height={SCREEN[1]}", "--socket=quilfen-test", "--idle-time=0",
-             f"--config={config}", "--debug"], env=self.env, stdin=subprocess.DEVNULL, stdout=weston_log,
-            stderr=subprocess.STDOUT)
-        socket = os.path.join(runtime, "quilfen-test")
-        self.wait_for("weston's socket", lambda: os.path.exists(socket), program=self.weston)
-        log(f"weston ({backend}, {renderer}) on {SCREEN[0]}x{SCREEN[1]}")
+        # Where Xvfb and xdotool are installed, weston shows its screen in a
+        # window of a private X server, whose pointer it takes as its seat's:
+        # the zoom drag then has a pointer to drag with. Otherwise it runs
+        # headless, with no input devices at all.
+        backends = []
+        if shutil.which("Xvfb") and shutil.which("xdotool"):
+            backends.append("x11-backend.so" if legacy else "x11")
+        backends.append("headless-backend.so" if legacy else "headless")
+        for attempt, backend in enumerate(backends):
+            env = dict(self.env)
+            if backend.startswith("x11"):
+                self.display = self.start_xvfb()
+                env["DISPLAY"] = self.display
+            socket = f"quilfen-test-{attempt}"
+            weston_log = open(f"weston-{backend.split('-')[0]}.log", "wb")
+            self.logs.append(weston_log)
+            self.weston = subprocess.Popen(
+                ["weston", f"--backend={backend}", renderer, f"--width={SCREEN[0]}",
+                 f"--height={SCREEN[1]}", f"--socket={socket}", "--idle-time=0",
+                 f"--config={config}", "--debug"], env=env, stdin=subprocess.DEVNULL,
+                stdout=weston_log, stderr=subprocess.STDOUT)
+            path = os.path.join(runtime, socket)
+            limit = time.monotonic() + STEP_SECONDS
+            while not os.path.exists(path) and self.weston.poll() is None and time.monotonic() < limit:
+                time.sleep(POLL_SECONDS)
+            if os.path.exists(path):
+                self.env["WAYLAND_DISPLAY"] = socket
+                self.backend = backend
+                log(f"weston ({backend}, {renderer}) on {SCREEN[0]}x{SCREEN[1]}")
+                return
+            log(f"weston with {backend} did not start (see {weston_log.name})")
+            self.stop_process(self.weston)
+            self.stop_process(self.xvfb)
+            self.display = None
+        raise Failure("weston did not start")
 
     def start_bus(self):
         # A session bus of this run only; the accessibility bus starts on it
@@ -178,15 +223,19 @@ class Run:
         self.program = subprocess.Popen([self.quilfen], env=env, stdin=subprocess.DEVNULL,
                                         stdout=program_log, stderr=subprocess.STDOUT)
 
+    @staticmethod
+    def stop_process(process):
+        if process and process.poll() is None:
+            process.terminate()
+            try:
+                process.wait(5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+
     def stop(self):
-        for process in (*self.pressing, self.program, self.bus, self.weston):
-            if process and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+        for process in (*self.pressing, self.program, self.bus, self.weston, self.xvfb):
+            self.stop_process(process)
         for opened in self.logs:
             opened.close()
         shutil.rmtree(self.private, ignore_errors=True)
@@ -330,6 +379,105 @@ class Run:
             raise Failure(f"compare {first} {second}: {text}")
         return int(float(text.split()[0]))
 
+    def save_picture(self, path):
+        """ﾌｧｲﾙ → 画像を保存 through Qt's own file dialog: the name set in
+        its name box, then its save button."""
+        self.menu("ﾌｧｲﾙ", "画像を保存")
+
+        def file_dialog():
+            for node in self.children(self.app, "dialog"):
+                if node.get_state_set().contains(self.atspi.StateType.SHOWING) and \
+                        node.get_name() not in ("計算条件", "ベンチマーク結果") and \
+                        self.children(node, "text"):
+                    return node
+            return None
+        chooser = self.wait_for("the save dialog", file_dialog)
+        log(f"  save dialog: {chooser.get_name()!r}")
+        self.screenshot("save-dialog")
+        boxes = [n for n in self.children(chooser, "text")
+                 if n.get_state_set().contains(self.atspi.StateType.EDITABLE)]
+        boxes[-1].get_editable_text_iface().set_text_contents(path)
+        buttons = [n for n in self.children(chooser, "push button")
+                   if n.get_name().startswith(("保存", "Save"))]
+        if not buttons:
+            raise Failure("the save dialog has no save button: "
+                          f"{[n.get_name() for n in self.children(chooser, 'push button')]}")
+        self.press(buttons[0])
+        self.wait_for(f"the saved file {path}", lambda: os.path.isfile(path) and os.path.getsize(path) > 0
+                      and chooser.get_state_set().contains(self.atspi.StateType.SHOWING) is False)
+
+    # ---- the zoom -------------------------------------------------------
+
+    def pointer(self, *args):
+        env = dict(self.env)
+        env["DISPLAY"] = self.display
+        done = subprocess.run(["xdotool", *args], env=env, stdin=subprocess.DEVNULL,
+                              capture_output=True, timeout=STEP_SECONDS)
+        if done.returncode != 0:
+            raise Failure(f"xdotool {' '.join(args)}: {done.stderr.decode(errors='replace')}")
+
+    def zoom(self, where, shown_picture):
+        """Drags a square over the picture with the left button, from 100
+        pixels in to 80 pixels further right and down, the pointer leaving the
+        window on the way (the compositor keeps sending its moves to the
+        picture while the button is held), and answers the question OK."""
+        x0, y0 = where[0] + 100, where[1] + 100
+        self.pointer("mousemove", str(x0), str(y0))
+        self.pointer("mousedown", "1")
+        for step in range(1, 9):
+            self.pointer("mousemove", str(x0 + 60 * step), str(y0 + 4 * step))
+        self.pointer("mousemove", str(x0 + 80), str(y0 + 80))
+        self.pointer("mouseup", "1")
+        # The compositor draws the pointer into its screenshots: out of the way.
+        self.pointer("mousemove", str(SCREEN[0] - 10), str(SCREEN[1] - 10))
+        question = self.wait_for("the question 描画範囲の変更", lambda: self.find("alert", "描画範囲の変更")
+                                 or self.find("dialog", "描画範囲の変更"))
+        texts = [n.get_name() for n in self.children(question, "label")]
+        if "描画範囲を変更しますか？" not in texts:
+            raise Failure(f"the zoom question reads {texts}")
+        shot = self.screenshot("zoom-question")
+        # The band is drawn over the picture while the question is asked.
+        band = sum(1 for dx in range(100, 181) if shot.pixel(where[0] + dx, where[1] + 100) !=
+                   shown_picture.pixel(dx, 100))
+        if band < 70:
+            raise Failure(f"the selection's top side is not on the picture ({band} of 81 pixels)")
+        buttons = [n for n in self.children(question, "push button") if n.get_name() == "OK"]
+        if not buttons:
+            raise Failure(f"the question has no OK: {[n.get_name() for n in self.children(question, 'push button')]}")
+        self.press(buttons[0])
+        dialog = self.wait_for("the conditions dialog with the square's region",
+                               lambda: self.dialog("計算条件"))
+        texts = self.wait_for("the dialog's boxes", lambda: {
+            n.get_name() or str(i): self.text_of(n) for i, n in enumerate(self.children(dialog, "text"))})
+        values = list(texts.values())
+        log(f"  conditions after the zoom: {values}")
+        self.screenshot("zoom-conditions")
+        # The boxes, from the top: the limit, the centre's real and imaginary
+        # parts, the range. The square from pixel (100, 100) to (180, 180)
+        # of the benchmark's picture (centre -0.15 + 0.8i, range 0.4 over
+        # 400 pixels) has its centre at -0.21 + 0.86i and a side of 0.08; the
+        # boxes show them rounded.
+        expected = [500, -0.15 - 0.2 + 0.14, 0.8 + 0.2 - 0.14, 0.08]
+        try:
+            shown = [float(value) for value in values[:4]]
+        except ValueError:
+            raise Failure(f"the conditions dialog after the zoom reads {values}") from None
+        if any(abs(a - b) > 0.007 for a, b in zip(shown, expected)):
+            raise Failure(f"the conditions dialog after the zoom reads {values}, "
+                          f"not about {expected}")
+        self.press(self.find("push button", "設定して実行", within=dialog))
+        self.wait_for("the zoomed picture's computing time",
+                      lambda: self.dialog("計算条件") is None and self.status().startswith("計算時間は"))
+        # The screen shows the whole new picture: what the program saves.
+        zoomed = os.path.join(self.folder, "saved", "zoomed.bmp")
+        self.save_picture(zoomed)
+        picture = self.picture_of(zoomed)
+        if picture.data == shown_picture.data:
+            raise Failure("the picture did not change with the zoom")
+        self.wait_for("the zoomed picture on the screen",
+                      lambda: find_picture(self.screenshot(), picture) == where)
+        self.screenshot("after-zoom")
+
     # ---- the scenario ----------------------------------------------------
 
     def scenario(self):
@@ -420,33 +568,8 @@ class Run:
             raise Failure(f"after the benchmark the status line reads {self.status()!r}")
         t = self.step("benchmark, result dialog closed with OK, picture equals quilfen-cli render", t)
 
-        # ﾌｧｲﾙ → 画像を保存 through Qt's own file dialog: the name typed into
-        # its name box, then its save button.
-        before = {id(d) for d in self.children(self.app, "dialog")}
-        self.menu("ﾌｧｲﾙ", "画像を保存")
-
-        def file_dialog():
-            for node in self.children(self.app, "dialog"):
-                if node.get_state_set().contains(self.atspi.StateType.SHOWING) and \
-                        node.get_name() not in ("計算条件", "ベンチマーク結果") and \
-                        self.children(node, "text"):
-                    return node
-            return None
-        chooser = self.wait_for("the save dialog", file_dialog)
-        del before
-        log(f"  save dialog: {chooser.get_name()!r}")
-        self.screenshot("save-dialog")
-        boxes = [n for n in self.children(chooser, "text")
-                 if n.get_state_set().contains(self.atspi.StateType.EDITABLE)]
-        name_box = boxes[-1]
-        name_box.get_editable_text_iface().set_text_contents(saved)
-        buttons = [n for n in self.children(chooser, "push button")
-                   if n.get_name().startswith(("保存", "Save"))]
-        if not buttons:
-            raise Failure("the save dialog has no save button: "
-                          f"{[n.get_name() for n in self.children(chooser, 'push button')]}")
-        self.press(buttons[0])
-        self.wait_for("the saved file", lambda: os.path.isfile(saved) and os.path.getsize(saved) > 0)
+        # ﾌｧｲﾙ → 画像を保存 through Qt's own file dialog.
+        self.save_picture(saved)
         wrong = self.differing_pixels("reference-benchmark.bmp", saved, "diff-saved-reference.png")
         if wrong:
             raise Failure(f"the saved file differs from quilfen-cli render in {wrong} pixels")
@@ -458,6 +581,14 @@ class Run:
         self.wait_for("the picture after the copy",
                       lambda: find_picture(self.screenshot(), bench_picture) == where)
         t = self.step("copy from the menu", t)
+
+        # A zoom drag over the picture, its question answered OK, then the
+        # conditions dialog with the square's region and its run.
+        if self.display:
+            self.zoom(where, bench_picture)
+            t = self.step("zoom drag, band shown, question answered OK, region in the dialog, new picture on the screen", t)
+        else:
+            log("  zoom drag: not driven, headless weston has no pointer (Xvfb or xdotool missing)")
 
         # ﾍﾙﾌﾟ → Quilfen について, closed with OK.
         self.menu("ﾍﾙﾌﾟ", "Quilfen について")
