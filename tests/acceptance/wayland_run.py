@@ -39,6 +39,7 @@ from desktop_run import (BENCHMARK_CONDITIONS, DEFAULT_CONDITIONS, PICTURE, POLL
 
 SCENARIO_SECONDS = 120.0
 SCREEN = (1024, 768)
+OUTSIDE = 64  # pixels of the X screen right of and below weston's window
 # The texts the conditions dialog's boxes show when it opens on the start-up
 # conditions.
 DIALOG_TEXTS = ["-0.5", "+0.", "+2.5"]
@@ -119,12 +120,15 @@ class Run:
 
     def start_xvfb(self):
         """A private X server for weston's x11 backend to show its screen on
-        and take its pointer and keyboard from."""
+        and take its pointer and keyboard from. Weston's window, at its
+        top-left corner, leaves room on the right and below, for the pointer
+        to enter from: weston follows the pointer only once it has entered."""
         readable, writable = os.pipe()
         xvfb_log = open("xvfb.log", "wb")
         self.logs.append(xvfb_log)
         self.xvfb = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(writable), "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24",
+            ["Xvfb", "-displayfd", str(writable), "-screen", "0",
+             f"{SCREEN[0] + OUTSIDE}x{SCREEN[1] + OUTSIDE}x24",
              "-nolisten", "tcp", "-noreset"], pass_fds=(writable,), stdout=xvfb_log,
             stderr=subprocess.STDOUT, stdin=subprocess.DEVNULL)
         os.close(writable)
@@ -418,19 +422,38 @@ class Run:
         if done.returncode != 0:
             raise Failure(f"xdotool {' '.join(args)}: {done.stderr.decode(errors='replace')}")
 
+    def enter_at(self, x, y):
+        """Moves the pointer to (x, y) of weston's screen, entering its
+        window from outside, as weston follows only a pointer that entered."""
+        self.pointer("mousemove", "--sync", str(SCREEN[0] + OUTSIDE // 2), str(SCREEN[1] + OUTSIDE // 2))
+        self.pointer("mousemove", "--sync", str(x), str(y))
+
+    def park_pointer(self):
+        # The compositor draws the pointer into its screenshots: out of the way.
+        self.enter_at(SCREEN[0] - 10, SCREEN[1] - 10)
+
     def zoom(self, where, shown_picture):
         """Drags a square over the picture with the left button, from 100
         pixels in to 80 pixels further right and down, the pointer leaving the
         window on the way (the compositor keeps sending its moves to the
         picture while the button is held), and answers the question OK."""
         x0, y0 = where[0] + 100, where[1] + 100
-        self.pointer("mousemove", str(x0), str(y0))
+
+        # The X server's pointer moves at once, weston's when it has read
+        # the motion: press only once the compositor draws its pointer there.
+        def pointer_there():
+            self.enter_at(x0, y0)
+            shot = self.screenshot()
+            return any(shot.pixel(where[0] + 100 + d, where[1] + 100 + d) !=
+                       shown_picture.pixel(100 + d, 100 + d) for d in range(1, 6))
+        self.wait_for("weston's pointer over the picture", pointer_there)
+        self.screenshot("before-zoom")
         self.pointer("mousedown", "1")
         for step in range(1, 9):
-            self.pointer("mousemove", str(x0 + 60 * step), str(y0 + 4 * step))
-        self.pointer("mousemove", str(x0 + 80), str(y0 + 80))
+            self.pointer("mousemove", "--sync", str(x0 + 60 * step), str(y0 + 4 * step))
+        self.pointer("mousemove", "--sync", str(x0 + 80), str(y0 + 80))
         self.pointer("mouseup", "1")
-        self.pointer("mousemove", str(SCREEN[0] - 10), str(SCREEN[1] - 10))
+        self.park_pointer()
         question = self.wait_for("the question 描画範囲の変更", lambda: self.find("alert", "描画範囲の変更")
                                  or self.find("dialog", "描画範囲の変更"))
         texts = [n.get_name() for n in self.children(question, "label")]
@@ -478,6 +501,7 @@ class Run:
         self.wait_for("the zoomed picture on the screen",
                       lambda: find_picture(self.screenshot(), picture) == where)
         self.screenshot("after-zoom")
+        return zoomed
 
     # ---- the scenario ----------------------------------------------------
 
@@ -497,8 +521,7 @@ class Run:
         self.start_weston()
         self.start_bus()
         if self.display:
-            # The compositor draws the pointer into its screenshots: out of the way.
-            self.pointer("mousemove", str(SCREEN[0] - 10), str(SCREEN[1] - 10))
+            self.park_pointer()
         self.start_program()
         started = t = time.monotonic()
 
@@ -579,13 +602,23 @@ class Run:
             raise Failure(f"the saved file differs from quilfen-cli render in {wrong} pixels")
         t = self.step("save through the file dialog, file equals quilfen-cli render", t)
 
+        # A zoom drag over the picture, its question answered OK, then the
+        # conditions dialog with the square's region and its run.
+        shown = saved
+        if self.display:
+            shown = self.zoom(where, bench_picture)
+            t = self.step("zoom drag, band shown, question answered OK, region in the dialog, new picture on the screen", t)
+        else:
+            log("  zoom drag: not driven, headless weston has no pointer (Xvfb or xdotool missing)")
+
         # 編集 → クリップボードへコピー, read back from the compositor's
         # clipboard while the program runs. A compositor takes a selection
         # only from a client its seat has served, so this needs a seat with
         # input devices (weston's x11 backend) and wl-paste.
         self.menu("編集", "クリップボードへコピー")
+        shown_picture = self.picture_of(shown)
         self.wait_for("the picture after the copy",
-                      lambda: find_picture(self.screenshot(), bench_picture) == where)
+                      lambda: find_picture(self.screenshot(), shown_picture) == where)
         if self.display and shutil.which("wl-paste"):
             clipboard = os.path.join(self.folder, "clipboard.png")
 
@@ -596,7 +629,7 @@ class Run:
                                           stderr=subprocess.DEVNULL, timeout=STEP_SECONDS)
                 return done.returncode == 0 and os.path.getsize(clipboard) > 0
             self.wait_for("an image/png on the clipboard", clipboard_read)
-            wrong = self.differing_pixels(saved, clipboard, "diff-saved-clipboard.png")
+            wrong = self.differing_pixels(shown, clipboard, "diff-saved-clipboard.png")
             if wrong:
                 raise Failure(f"the saved file and the clipboard image differ in {wrong} pixels")
             t = self.step("copy, clipboard image equals the saved file", t)
@@ -604,14 +637,6 @@ class Run:
             t = self.step("copy from the menu (the clipboard not read: "
                           + ("no wl-paste, package wl-clipboard)" if self.display else
                              "headless weston has no seat to own it)"), t)
-
-        # A zoom drag over the picture, its question answered OK, then the
-        # conditions dialog with the square's region and its run.
-        if self.display:
-            self.zoom(where, bench_picture)
-            t = self.step("zoom drag, band shown, question answered OK, region in the dialog, new picture on the screen", t)
-        else:
-            log("  zoom drag: not driven, headless weston has no pointer (Xvfb or xdotool missing)")
 
         # ﾍﾙﾌﾟ → Quilfen について, closed with OK.
         self.menu("ﾍﾙﾌﾟ", "Quilfen について")
