@@ -1,21 +1,27 @@
 #!/usr/bin/env python3
 """The real program on a Wayland compositor, driven as a person would drive it.
 
-Starts a private headless weston (CPU renderer, its own runtime folder and
-socket), a private session bus with the accessibility bus, and quilfen on
-Qt's Wayland platform, and runs one scenario through the menus: start-up,
-the conditions dialog with its default conditions and its run with the
-one-second pause, the benchmark and its result dialog, a save through Qt's
-file dialog, a copy to the clipboard, the about box and the exit.
+Starts a private weston (CPU renderer, its own runtime folder and socket, no
+window animations), a private session bus with the accessibility bus, and
+quilfen on Qt's Wayland platform, and runs one scenario through the menus:
+start-up, the conditions dialog with its default conditions and its run with
+the one-second pause, the benchmark and its result dialog, a save through
+Qt's file dialog, a zoom drag with its question and its run, a copy to the
+clipboard, the about box and the exit.
 
-A headless weston has no input devices and a Wayland client cannot move the
-pointer or type into another client, so the scenario is driven through the
-accessibility bus, as a screen reader drives a program: menu items, buttons
-and text boxes are found by their role and name, pressed through their
-actions and read through their texts. What the screen shows is taken from
-weston's screenshooter: the picture on the screen must be the one
-quilfen-cli renders for the same conditions, pixel for pixel, found wherever
-the compositor placed the window.
+A Wayland client can neither move the pointer nor type into another client,
+and a headless weston has no input devices at all, so the menus, buttons and
+text boxes are driven through the accessibility bus, as a screen reader
+drives a program: found by role and name, pressed through their actions,
+read through their texts. The zoom drag needs a pointer: where Xvfb and
+xdotool are installed weston runs on its x11 backend in a private Xvfb and
+takes that server's pointer and keyboard as its seat's, which xdotool moves;
+the same seat lets the program own the clipboard, read back with wl-paste.
+Without them weston runs headless and the run says which steps it left out.
+
+What the screen shows comes from weston's screenshooter. The compositor
+places the windows, so the picture is looked for wherever it is: it must be
+the one quilfen-cli renders for the same conditions, pixel for pixel.
 
 Every wait is on something seen, polled at short intervals under one overall
 deadline. Screenshots and the files the run makes stay in the current folder.
@@ -304,7 +310,8 @@ class Run:
             return None
         return search(within or self.app, 0)
 
-    def children(self, node, role):
+    def descendants(self, node, role):
+        """Every object of that role below the node, depth first."""
         found = []
 
         def search(n, depth):
@@ -345,7 +352,7 @@ class Run:
 
     def status(self):
         label = None
-        for node in self.children(self.main, "label"):
+        for node in self.descendants(self.main, "label"):
             name = node.get_name()
             if name.startswith(("待機中", "計算", "描画中")):
                 label = node
@@ -391,23 +398,23 @@ class Run:
         self.menu("ﾌｧｲﾙ", "画像を保存")
 
         def file_dialog():
-            for node in self.children(self.app, "dialog"):
+            for node in self.descendants(self.app, "dialog"):
                 if node.get_state_set().contains(self.atspi.StateType.SHOWING) and \
                         node.get_name() not in ("計算条件", "ベンチマーク結果") and \
-                        self.children(node, "text"):
+                        self.descendants(node, "text"):
                     return node
             return None
         chooser = self.wait_for("the save dialog", file_dialog)
         log(f"  save dialog: {chooser.get_name()!r}")
         self.screenshot("save-dialog")
-        boxes = [n for n in self.children(chooser, "text")
+        boxes = [n for n in self.descendants(chooser, "text")
                  if n.get_state_set().contains(self.atspi.StateType.EDITABLE)]
         boxes[-1].set_text_contents(path)
-        buttons = [n for n in self.children(chooser, "push button")
+        buttons = [n for n in self.descendants(chooser, "push button")
                    if n.get_name().startswith(("保存", "Save"))]
         if not buttons:
             raise Failure("the save dialog has no save button: "
-                          f"{[n.get_name() for n in self.children(chooser, 'push button')]}")
+                          f"{[n.get_name() for n in self.descendants(chooser, 'push button')]}")
         self.press(buttons[0])
         self.wait_for(f"the saved file {path}", lambda: os.path.isfile(path) and os.path.getsize(path) > 0
                       and chooser.get_state_set().contains(self.atspi.StateType.SHOWING) is False)
@@ -456,7 +463,7 @@ class Run:
         self.park_pointer()
         question = self.wait_for("the question 描画範囲の変更", lambda: self.find("alert", "描画範囲の変更")
                                  or self.find("dialog", "描画範囲の変更"))
-        texts = [n.get_name() for n in self.children(question, "label")]
+        texts = [n.get_name() for n in self.descendants(question, "label")]
         if "描画範囲を変更しますか？" not in texts:
             raise Failure(f"the zoom question reads {texts}")
         shot = self.screenshot("zoom-question")
@@ -465,14 +472,14 @@ class Run:
                    shown_picture.pixel(dx, 100))
         if band < 70:
             raise Failure(f"the selection's top side is not on the picture ({band} of 81 pixels)")
-        buttons = [n for n in self.children(question, "push button") if n.get_name() == "OK"]
+        buttons = [n for n in self.descendants(question, "push button") if n.get_name() == "OK"]
         if not buttons:
-            raise Failure(f"the question has no OK: {[n.get_name() for n in self.children(question, 'push button')]}")
+            raise Failure(f"the question has no OK: {[n.get_name() for n in self.descendants(question, 'push button')]}")
         self.press(buttons[0])
         dialog = self.wait_for("the conditions dialog with the square's region",
                                lambda: self.dialog("計算条件"))
         texts = self.wait_for("the dialog's boxes", lambda: {
-            n.get_name() or str(i): self.text_of(n) for i, n in enumerate(self.children(dialog, "text"))})
+            n.get_name() or str(i): self.text_of(n) for i, n in enumerate(self.descendants(dialog, "text"))})
         values = list(texts.values())
         log(f"  conditions after the zoom: {values}")
         self.screenshot("zoom-conditions")
@@ -528,7 +535,7 @@ class Run:
         # Start-up: the window Quilfen with its five menus and the waiting text.
         self.app = self.wait_for("quilfen on the accessibility bus", self.application)
         self.main = self.wait_for("the window Quilfen", lambda: self.find("frame", "Quilfen"))
-        titles = [n.get_name() for n in self.children(self.main, "menu item")
+        titles = [n.get_name() for n in self.descendants(self.main, "menu item")
                   if n.get_parent().get_role_name() == "menu bar"]
         if titles != ["ﾌｧｲﾙ", "編集", "計算", "ﾍﾞﾝﾁﾏｰｸ", "ﾍﾙﾌﾟ"]:
             raise Failure(f"the menu bar holds {titles}")
@@ -540,7 +547,7 @@ class Run:
         self.menu("計算", "条件を指定して実行")
         dialog = self.wait_for("the conditions dialog 計算条件", lambda: self.dialog("計算条件"))
         texts = self.wait_for("the dialog's boxes", lambda: [
-            self.text_of(n) for n in self.children(dialog, "text")] or None)
+            self.text_of(n) for n in self.descendants(dialog, "text")] or None)
         for expected in DIALOG_TEXTS:
             if expected not in texts:
                 raise Failure(f"the conditions dialog's boxes read {texts}, not {DIALOG_TEXTS}")
@@ -579,7 +586,7 @@ class Run:
         self.menu("ﾍﾞﾝﾁﾏｰｸ", "実行")
         result = self.wait_for("the dialog ベンチマーク結果", lambda: self.dialog("ベンチマーク結果"),
                                seconds=60)
-        labels = [n.get_name() for n in self.children(result, "label")]
+        labels = [n.get_name() for n in self.descendants(result, "label")]
         log(f"  result dialog: {labels}")
         if not any("MFLOPS" in text for text in labels):
             raise Failure(f"the result dialog shows no MFLOPS: {labels}")
@@ -641,7 +648,7 @@ class Run:
         # ﾍﾙﾌﾟ → Quilfen について, closed with OK.
         self.menu("ﾍﾙﾌﾟ", "Quilfen について")
         about = self.wait_for("the about box ﾊﾞｰｼﾞｮﾝ情報", lambda: self.find("dialog", "ﾊﾞｰｼﾞｮﾝ情報"))
-        texts = [n.get_name() for n in self.children(about, "label")]
+        texts = [n.get_name() for n in self.descendants(about, "label")]
         if "Quilfen" not in texts:
             raise Failure(f"the about box reads {texts}")
         self.screenshot("about")
