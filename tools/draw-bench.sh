@@ -2,7 +2,7 @@
 # Times DrawMandel where users see it: quilfen-draw-bench on the offscreen
 # platform, on an X server when Xvfb is installed (a private Xvfb display that
 # this script starts and stops), and on a Wayland compositor when weston and
-# Qt's Wayland platform are installed (a private headless weston, likewise
+# Qt's Wayland platform are installed (private headless westons, likewise
 # started and stopped), each run beside the two-thread computation of the same
 # picture.
 #
@@ -114,35 +114,64 @@ if ! command -v weston >/dev/null 2>&1; then
 elif ! wayland_plugin; then
   skip wayland "Qt's Wayland platform is not installed (qt6-wayland; tools/install-deps.sh installs it)"
 else
-  # A compositor of our own: its socket in a runtime folder of our own, with
-  # no input devices, drawing with the CPU renderer so that the screen holds
-  # real pixels to check (and --debug for its screenshooter). Weston 10 calls
-  # the backend headless-backend.so and the renderer --use-pixman; later ones
-  # say headless and --renderer=pixman.
+  # Compositors of our own, each with its socket in a runtime folder of our
+  # own and no input devices. The timing runs on one that draws nothing (the
+  # noop renderer, a headless weston's default), where a repaint per column
+  # made a drawing 100 times its computation (twice it, with the CPU
+  # renderer). It takes no screenshots (no --debug), so there the benchmark
+  # skips its screen check; a second weston with the CPU renderer, which
+  # keeps real pixels and serves its screenshooter with --debug, then checks
+  # the screen after a drawing of each build. Weston 10 calls the backend
+  # headless-backend.so and renders nothing unless told --use-pixman; later
+  # ones say headless and --renderer=noop or --renderer=pixman.
   help=$(weston --help 2>&1 || true)
   backend=headless-backend.so
   echo "$help" | grep -q 'headless-backend.so' || backend=headless
-  renderer=--use-pixman
-  echo "$help" | grep -q -- '--renderer' && renderer=--renderer=pixman
-  mkdir -m 700 "$work/runtime"
-  XDG_RUNTIME_DIR="$work/runtime" weston --backend="$backend" "$renderer" --width=1024 \
-    --height=768 --socket=quilfen-bench --idle-time=0 --no-config --debug \
-    --log="$work/weston.log" >/dev/null 2>&1 &
-  weston_pid=$!
-  if ! wait_for_file -S "$work/runtime/quilfen-bench" "$weston_pid"; then
-    echo "$0: weston did not start:" >&2
-    cat "$work/weston.log" >&2
-    exit 1
+  if echo "$help" | grep -q -- '--renderer'; then
+    noop=--renderer=noop pixman=--renderer=pixman
+  else
+    noop="" pixman=--use-pixman
   fi
+  mkdir -m 700 "$work/runtime"
+  # No fades or zooms: a screenshot shows the window as it is.
+  printf '[shell]\nstartup-animation=none\nanimation=none\nclose-animation=none\nfocus-animation=none\n' \
+    >"$work/weston.ini"
   XDG_RUNTIME_DIR="$work/runtime"
-  WAYLAND_DISPLAY=quilfen-bench
   QT_QPA_PLATFORM=wayland
-  export XDG_RUNTIME_DIR WAYLAND_DISPLAY QT_QPA_PLATFORM
+  export XDG_RUNTIME_DIR QT_QPA_PLATFORM
+  # start_weston SOCKET OPTION...: starts weston, or ends the script.
+  start_weston() {
+    socket=$1
+    shift
+    weston --backend="$backend" "$@" --width=1024 --height=768 --socket="$socket" \
+      --idle-time=0 --config="$work/weston.ini" --log="$work/$socket.log" >/dev/null 2>&1 &
+    weston_pid=$!
+    if ! wait_for_file -S "$work/runtime/$socket" "$weston_pid"; then
+      echo "$0: weston did not start:" >&2
+      cat "$work/$socket.log" >&2
+      exit 1
+    fi
+    WAYLAND_DISPLAY=$socket
+    export WAYLAND_DISPLAY
+  }
+  start_weston quilfen-timing $noop
   run_all "$@"
+  kill "$weston_pid" 2>/dev/null && wait "$weston_pid" 2>/dev/null || true
+  start_weston quilfen-screen $pixman --debug
+  for bench in "$@"; do
+    echo "=== wayland, CPU renderer: the screen after a drawing: $bench"
+    "$bench" --draws 1 || {
+      code=$?
+      echo "=== wayland: $bench: the screen check failed (status $code)"
+      [ $status -ne 0 ] || status=$code
+      printf '%s\t%s\tthe screen check failed\t\t\n' wayland "$bench" >>"$work/table"
+    }
+  done
 fi
 
 echo
 echo "Side by side, best of the interleaved repetitions (drawing, computation, ratio):"
 awk -F '\t' '$3 ~ /^skipped/ { printf "  %-9s %s\n", $1, $3; next }
+              $3 ~ /^the screen/ { printf "  %-9s %s   %s\n", $1, $3, $2; next }
               { printf "  %-9s %8s ms %8s ms %9s   %s\n", $1, $3, $4, $5, $2 }' "$work/table"
 exit $status
