@@ -1,10 +1,11 @@
 // Speed of the escape-time engines, measured side by side in one run: the
 // scalar reference and the fast engine on one thread and on every thread, for
-// three regions; the cost of a call that does almost no work; DrawMandel's
-// own work per point; and views for exploring, on every thread, with the full
-// work (what the engine did before it stopped points that cycle, and what the
-// benchmark still does) and with the stopping of cycles. Ends with the ratios
-// and whether they meet the targets.
+// three regions, and the benchmark region on one thread with each other
+// instruction set the CPU runs; the cost of a call that does almost no work;
+// DrawMandel's own work per point; and views for exploring, on every thread,
+// with the full work (what the engine did before it stopped points that
+// cycle, and what the benchmark still does) and with the stopping of cycles.
+// Ends with the ratios and whether they meet the targets.
 //
 // Repetitions are interleaved at random and each figure is the best of its
 // repetitions, so that other load on the machine skews the ratios least.
@@ -18,6 +19,7 @@
 #include "mandel11.h"
 
 #include <benchmark/benchmark.h>
+#include <hwy/targets.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -165,6 +167,22 @@ void runExplore(benchmark::State& state, const ExploreRegion* r, EngineWork work
         benchmark::ClobberMemory();
     }
     state.SetLabel(engineInstructionSet() + " x" + std::to_string(engineThreads()));
+}
+
+// The benchmark region on one thread with an instruction set other than the
+// best, forced for the run, so that a change shows its cost on every set.
+void runForced(benchmark::State& state, std::int64_t target)
+{
+    const Region& r = kRegions[0];
+    IterGrid& grid = sharedGrid();
+    setEngineThreads(1);
+    hwy::SetSupportedTargetsForTest(target);
+    for (auto _ : state) {
+        computeIterMap(r.cond, kHalfSize, r.maxIter, grid, EngineWork::Full);
+        benchmark::DoNotOptimize(grid.data());
+        benchmark::ClobberMemory();
+    }
+    hwy::SetSupportedTargetsForTest(0);
 }
 
 // Before anything is timed: both kinds of work give the same grid.
@@ -373,6 +391,13 @@ int main(int argc, char** argv)
     for (const Region& r : kRegions)
         for (Engine e : {Engine::Scalar, Engine::OneThread, Engine::AllThreads})
             add(r, e);
+    for (const std::int64_t target : hwy::SupportedAndGeneratedTargets()) {
+        if (target == hwy::SupportedAndGeneratedTargets().front())
+            continue;  // the best set: benchmark/fast-1
+        const std::string name =
+            benchName(kRegions[0], Engine::OneThread) + "/" + hwy::TargetName(target);
+        setUp(benchmark::RegisterBenchmark(name.c_str(), runForced, target));
+    }
     add(kCallRegion, Engine::OneThread);
     add(kCallRegion, Engine::AllThreads);
     setUp(benchmark::RegisterBenchmark("draw/per-point", runDraw));

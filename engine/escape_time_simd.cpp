@@ -142,8 +142,9 @@ struct Slot {
     M periodic;          // lanes stopped because their state came back
     V savedZr, savedZi;  // the state at the last save (cycle detection only)
     SaveSchedule saves;
-    std::int32_t iter = 0;  // trips since the lanes were loaded (new points: iterations done)
-    std::int32_t end = 0;   // value of iter at which every lane has reached the limit
+    // 64 bits, as end is the limit + 1 and an idle slot keeps counting trips.
+    std::int64_t iter = 0;  // trips since the lanes were loaded (new points: iterations done)
+    std::int64_t end = 0;   // value of iter at which every lane has reached the limit
     std::int32_t column = 0;
     std::int32_t row0 = 0;
     std::int32_t rows = 0;  // lanes holding grid points; 0 for an idle slot
@@ -158,7 +159,7 @@ HWY_INLINE M runningLanes(const Slot& s)
 {
     const D d;
     const DI di;
-    const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, std::int64_t{s.iter}));
+    const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, s.iter));
     return hn::AndNot(s.periodic, hn::RebindMask(d, hn::Eq(s.count, passedAll)));
 }
 
@@ -215,7 +216,7 @@ HWY_INLINE std::int32_t runGroup(Group& g, std::int32_t budget, const V bound)
     Orbit o2{g[2].zr, g[2].zi, g[2].count};
     Orbit o3{g[3].zr, g[3].zi, g[3].count};
     const auto finished = [&di](const Orbit& o, const Slot& s, std::int32_t trips) {
-        const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, std::int64_t{s.iter} + trips));
+        const VI passedAll = hn::Add(s.loadedCount, hn::Set(di, s.iter + trips));
         return hn::AllFalse(di, hn::Eq(o.count, passedAll));
     };
     std::int32_t trips = 0;
@@ -326,7 +327,7 @@ struct Kernel {
         s.count = hn::Set(di, std::int64_t{1});
         s.loadedCount = hn::Zero(di);
         s.iter = 1;
-        s.end = job.maxIter + 1;
+        s.end = limitCount;
         s.periodic = hn::FirstN(d, 0);
         s.savedZr = s.savedZi = hn::Zero(d);
         s.saves = {kCheckFrom, kFirstSaveGap};
@@ -396,10 +397,14 @@ struct Kernel {
         }
     }
 
-    // Trips s may still run before every lane reaches the limit.
+    // Trips s may still run before every lane reaches the limit; the most an
+    // int32 holds for an idle slot.
     static std::int32_t headroom(const Slot& s)
     {
-        return s.rows == 0 ? std::numeric_limits<std::int32_t>::max() : s.end - s.iter;
+        constexpr std::int32_t kIdle = std::numeric_limits<std::int32_t>::max();
+        if (s.rows == 0)
+            return kIdle;
+        return static_cast<std::int32_t>(std::min<std::int64_t>(s.end - s.iter, kIdle - 1));
     }
 
     // A slot that is done (every lane stopped, or the limit reached) stores
@@ -444,9 +449,9 @@ struct Kernel {
 
 // Trips from `trip` to the next checkpoint at which a slot of age `oldest`
 // (iterations) or more is old enough to be checked.
-HWY_INLINE std::int64_t tripsToCheck(std::int64_t trip, std::int32_t oldest)
+HWY_INLINE std::int64_t tripsToCheck(std::int64_t trip, std::int64_t oldest)
 {
-    const std::int64_t from = trip + std::max<std::int64_t>(1, kCheckFrom - oldest);
+    const std::int64_t from = trip + std::max<std::int64_t>(1, std::int64_t{kCheckFrom} - oldest);
     return (from + kCheckEvery - 1) / kCheckEvery * kCheckEvery - trip;
 }
 
@@ -482,7 +487,7 @@ void loadPack(const Pack& p, Slot& s, const Kernel& k)
     HWY_ALIGN std::int64_t count[kMaxLanes];
     const std::size_t lanes = static_cast<std::size_t>(k.lanes);
     s.rows = 0;
-    s.end = std::numeric_limits<std::int32_t>::max();
+    s.end = std::numeric_limits<std::int64_t>::max();
     for (std::size_t l = 0; l < lanes; ++l) {
         const ParkedLane& q = p.lane[l];
         const bool used = p.used[l];
@@ -494,8 +499,7 @@ void loadPack(const Pack& p, Slot& s, const Kernel& k)
         if (used) {
             ++s.rows;
             // Every lane in use is below the limit, so end >= 1.
-            const std::int64_t toLimit = k.limitCount - q.count;
-            s.end = static_cast<std::int32_t>(std::min<std::int64_t>(s.end, toLimit));
+            s.end = std::min(s.end, k.limitCount - q.count);
         }
     }
     s.cr = s.rows == 0 ? hn::Zero(d) : hn::Load(d, cr);
@@ -556,7 +560,7 @@ void runParked(Kernel& k)
         std::int32_t budget = kParkedCheckEvery;
         for (int i = 0; i < kSlots; ++i) {
             loadPack(packs[i], g[i], k);
-            budget = std::min(budget, g[i].end);
+            budget = std::min(budget, Kernel::headroom(g[i]));
         }
         runGroup(g, budget, k.bound);
         for (int i = 0; i < kSlots; ++i)
@@ -576,7 +580,7 @@ void ComputeColumnsImpl(const EscapeJob& job)
     for (;;) {
         // Run the group until a slot finishes or reaches the limit.
         std::int32_t budget = std::numeric_limits<std::int32_t>::max();
-        std::int32_t oldest = 0;
+        std::int64_t oldest = 0;
         for (const Slot& s : g) {
             budget = std::min(budget, Kernel::headroom(s));
             oldest = std::max(oldest, s.rows == 0 ? 0 : s.iter);

@@ -20,6 +20,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <memory>
 #include <random>
@@ -37,6 +38,9 @@ using Region = EngineRegion;
 // Random regions here: limits up to 200 sometimes get the full grid, where
 // the sharing of columns among threads matters most.
 constexpr RegionSizes kRandomSizes{25, 70, 25};
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
 
 std::uint64_t testSeed()
 {
@@ -196,6 +200,13 @@ private slots:
             targetRow(target, "c=3 escapes second") << CalcCondition{3.0, 0.0, 0.0} << 3 << 500;
             targetRow(target, "c=1+3i: exactly 10 is no escape") << CalcCondition{1.0, 3.0, 0.0} << 3 << 500;
             targetRow(target, "c=-2 never escapes") << CalcCondition{-2.0, 0.0, 0.0} << 3 << 500;
+            // Not finite: a NaN anywhere in c never escapes, an infinite c at once.
+            targetRow(target, "c=0.3+NaN·i never escapes") << CalcCondition{0.3, kNaN, 0.0} << 3 << 500;
+            targetRow(target, "c=NaN+0.2i never escapes") << CalcCondition{kNaN, 0.2, 0.0} << 3 << 500;
+            targetRow(target, "c=inf escapes at once") << CalcCondition{kInf, 0.0, 0.0} << 3 << 500;
+            targetRow(target, "c=-inf+inf·i escapes at once") << CalcCondition{-kInf, kInf, 0.0} << 3 << 500;
+            targetRow(target, "infinite range: NaN and infinite points")
+                << CalcCondition{-0.5, 0.0, kInf} << 3 << 500;
             targetRow(target, "limit 1") << CalcCondition{0.0, 0.0, 10.0} << 200 << 1;
             targetRow(target, "limit 2") << CalcCondition{-0.5, 0.0, 5.0} << 200 << 2;
             targetRow(target, "zero range") << CalcCondition{0.3, 0.5, 0.0} << 60 << 500;
