@@ -50,6 +50,8 @@ OUTSIDE = 64  # pixels of the X screen right of and below weston's window
 # conditions.
 DIALOG_TEXTS = ["-0.5", "+0.", "+2.5"]
 PAUSE_TEXT = "計算中です。お待ち下さい・・・"
+# A text box's role; Qt versions name it either way.
+TEXT_BOX = ("text", "entry")
 WAITING_TEXT = "待機中です"
 
 
@@ -315,13 +317,15 @@ class Run:
         return search(within or self.app, 0)
 
     def descendants(self, node, role):
-        """Every object of that role below the node, depth first."""
+        """Every object of that role (or of one of those roles) below the
+        node, depth first."""
+        roles = (role,) if isinstance(role, str) else role
         found = []
 
         def search(n, depth):
             if n is None or depth > 16:
                 return
-            if n.get_role_name() == role:
+            if n.get_role_name() in roles:
                 found.append(n)
             for index in range(n.get_child_count()):
                 search(n.get_child_at_index(index), depth + 1)
@@ -405,13 +409,13 @@ class Run:
             for node in self.descendants(self.app, "dialog"):
                 if node.get_state_set().contains(self.atspi.StateType.SHOWING) and \
                         node.get_name() not in ("計算条件", "ベンチマーク結果") and \
-                        self.descendants(node, "text"):
+                        self.descendants(node, TEXT_BOX):
                     return node
             return None
         chooser = self.wait_for("the save dialog", file_dialog)
         log(f"  save dialog: {chooser.get_name()!r}")
         self.screenshot("save-dialog")
-        boxes = [n for n in self.descendants(chooser, "text")
+        boxes = [n for n in self.descendants(chooser, TEXT_BOX)
                  if n.get_state_set().contains(self.atspi.StateType.EDITABLE)]
         boxes[-1].set_text_contents(path)
         buttons = [n for n in self.descendants(chooser, "push button")
@@ -483,7 +487,7 @@ class Run:
         dialog = self.wait_for("the conditions dialog with the square's region",
                                lambda: self.dialog("計算条件"))
         texts = self.wait_for("the dialog's boxes", lambda: {
-            n.get_name() or str(i): self.text_of(n) for i, n in enumerate(self.descendants(dialog, "text"))})
+            n.get_name() or str(i): self.text_of(n) for i, n in enumerate(self.descendants(dialog, TEXT_BOX))})
         values = list(texts.values())
         log(f"  conditions after the zoom: {values}")
         self.screenshot("zoom-conditions")
@@ -555,7 +559,7 @@ class Run:
         self.menu("計算", "条件を指定して実行")
         dialog = self.wait_for("the conditions dialog 計算条件", lambda: self.dialog("計算条件"))
         texts = self.wait_for("the dialog's boxes", lambda: [
-            self.text_of(n) for n in self.descendants(dialog, "text")] or None)
+            self.text_of(n) for n in self.descendants(dialog, TEXT_BOX)] or None)
         for expected in DIALOG_TEXTS:
             if expected not in texts:
                 raise Failure(f"the conditions dialog's boxes read {texts}, not {DIALOG_TEXTS}")
