@@ -41,7 +41,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from desktop_run import (BENCHMARK_CONDITIONS, DEFAULT_CONDITIONS, PICTURE, POLL_SECONDS,  # noqa: E402
-                         SKIPPED, STEP_SECONDS, Failure, Shot, log)
+                         SKIPPED, STATUS_FRAME, STEP_SECONDS, Failure, Shot, is_dark, log)
 
 SCENARIO_SECONDS = 120.0
 SCREEN = (1024, 768)
@@ -584,6 +584,13 @@ class Run:
         # The window, placed by the compositor, reaches 8 pixels left of the
         # picture and its client area below the picture's top edge.
         left, top = where[0] - PICTURE[0], where[1] - PICTURE[1]
+        # The status line's frame lies where the X11 layout puts it, below
+        # the picture: the client area is laid out as there.
+        frame = [shot.pixel(left + STATUS_FRAME[0] + i, top + STATUS_FRAME[1])
+                 for i in range(STATUS_FRAME[2])]
+        if not all(is_dark(p) for p in frame):
+            raise Failure("the status line's frame is not 404 pixels below the picture's top "
+                          "as on X11")
         if still_pausing:
             # During the pause the picture box shows as it did at start-up:
             # nothing of the dialog stayed where it had covered the window.
