@@ -1,9 +1,13 @@
 #include "picture_box.h"
 
+#include "platform.h"
+
+#include <QGuiApplication>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QRegion>
+#include <QScreen>
 
 #include <algorithm>
 #include <cmath>
@@ -38,9 +42,26 @@ int shiftBits(Qt::KeyboardModifiers modifiers)
 
 }  // namespace
 
-PictureBox::PictureBox(QWidget* parent) : QWidget(parent), m_surface(QSize(0, 0), backgroundColour())
+PictureBox::PictureBox(QWidget* parent)
+    : QWidget(parent), m_surface(QSize(0, 0), backgroundColour()), m_pacing(platformPacing())
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    m_frameTimer.setSingleShot(true);
+    m_frameTimer.setTimerType(Qt::PreciseTimer);
+    connect(&m_frameTimer, &QTimer::timeout, this, &PictureBox::showWhenFrameDue);
+}
+
+PictureBox::Pacing PictureBox::platformPacing()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Pacing::DisplayFrames
+                                                                                : Pacing::EveryRefresh;
+}
+
+void PictureBox::setPacing(Pacing pacing)
+{
+    showPending();
+    m_pacing = pacing;
+    m_shownOnce = false;
 }
 
 QColor PictureBox::backgroundColour() const
@@ -113,14 +134,57 @@ void PictureBox::setDrawMode(DrawMode mode)
     m_surface.setDrawMode(mode);
 }
 
-// Repaints at once the part changed since the last Refresh. Repainting the
-// whole picture after each of DrawMandel's 401 columns sent the X server
-// 256 MB per drawing.
+// Repaints the part changed since the last Refresh: at once, or paced to the
+// display's frames (see Pacing). Repainting the whole picture after each of
+// DrawMandel's 401 columns sent the X server 256 MB per drawing.
 void PictureBox::Refresh()
 {
+    if (m_pacing == Pacing::EveryRefresh) {
+        const QRect changed = m_surface.takeDirty();
+        if (!changed.isEmpty())
+            repaint(repaintArea(changed));
+        return;
+    }
+    if (!m_surface.dirtyRect().isEmpty())
+        showWhenFrameDue();
+}
+
+// Shows what waits if the display's next frame is due by the tick count,
+// otherwise leaves it to the frame timer, which comes back here then.
+void PictureBox::showWhenFrameDue()
+{
+    const std::uint32_t frame = frameTicks();
+    // Unsigned differences stay right when the tick count wraps around.
+    const std::uint32_t since = platform().tickCount() - m_lastShown;
+    if (!m_shownOnce || since >= frame)
+        showPending();
+    else if (!m_frameTimer.isActive())
+        m_frameTimer.start(static_cast<int>(frame - since));
+}
+
+void PictureBox::showPending()
+{
+    m_frameTimer.stop();
     const QRect changed = m_surface.takeDirty();
-    if (!changed.isEmpty())
-        repaint(repaintArea(changed));
+    if (changed.isEmpty())
+        return;
+    if (m_pacing == Pacing::DisplayFrames) {
+        m_lastShown = platform().tickCount();
+        m_shownOnce = true;
+    }
+    repaint(repaintArea(changed));
+}
+
+// Whole milliseconds of one refresh of the screen the box is on (a 60 Hz
+// display gives 16): never longer than the display's own interval, so a
+// frame the display could show is never skipped.
+std::uint32_t PictureBox::frameTicks() const
+{
+    const QScreen* shownOn = screen();
+    qreal rate = shownOn != nullptr ? shownOn->refreshRate() : 0.0;
+    if (!(rate >= 1.0 && rate <= 1000.0))
+        rate = 60.0;
+    return static_cast<std::uint32_t>(1000.0 / rate);
 }
 
 // Under a fractional scale factor Qt's scaled drawing rounds the image pixel

@@ -4,7 +4,10 @@
 #include "picture_surface.h"
 
 #include <QImage>
+#include <QTimer>
 #include <QWidget>
+
+#include <cstdint>
 
 namespace quilfen {
 
@@ -49,8 +52,26 @@ public:
     QColor backgroundColour() const;
 
     // The part of the image changed since the last Refresh, in pixels
-    // (empty when nothing changed): what the next Refresh repaints.
+    // (empty when nothing changed): what the next Refresh repaints. Paced to
+    // the display, it also holds what Refresh left for the next frame.
     QRect dirtyRect() const { return m_surface.dirtyRect(); }
+
+    // How Refresh reaches the screen. EveryRefresh repaints at once, which on
+    // X11 and offscreen costs little. On Wayland every repaint is a commit of
+    // the window's buffer to the compositor, a round trip that made a drawing
+    // a hundred times slower than its computation, so there Refresh repaints
+    // when the display's next frame is due (one refresh interval of the
+    // screen, by the platform's tick count, after the last repaint) and
+    // otherwise leaves the changed part to that frame: a timer repaints it
+    // then if no Refresh came first. Input is never handled meanwhile.
+    enum class Pacing { EveryRefresh, DisplayFrames };
+    Pacing pacing() const { return m_pacing; }
+    void setPacing(Pacing pacing);
+    // The pacing a new picture box takes on the platform in use.
+    static Pacing platformPacing();
+
+    // Repaints at once what paced Refreshes left for the next frame.
+    void showPending();
 
 signals:
     // Mouse events in user units. For presses and releases `button` is the
@@ -70,8 +91,14 @@ protected:
 private:
     void syncImageSize();
     QRegion repaintArea(const QRegion& changed) const;
+    void showWhenFrameDue();
+    std::uint32_t frameTicks() const;
 
     ImageSurface m_surface;
+    Pacing m_pacing;
+    std::uint32_t m_lastShown = 0;  // tick count of the last paced repaint
+    bool m_shownOnce = false;       // whether m_lastShown has been set
+    QTimer m_frameTimer;            // repaints what waits for the next frame
 };
 
 }  // namespace quilfen

@@ -15,7 +15,8 @@ else
   PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3 pkg-config
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
-xvfb xauth xdotool xclip x11-apps imagemagick openbox locales"
+xvfb xauth xdotool xclip x11-apps imagemagick openbox locales
+weston qt6-wayland at-spi2-core gir1.2-atspi-2.0 python3-gi dbus-daemon libglib2.0-bin wl-clipboard"
   # The tests run again under these, where "," is the decimal point.
   LOCALES="de_DE fr_FR"
 fi

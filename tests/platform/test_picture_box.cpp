@@ -2,6 +2,7 @@
 
 #include "mandel11.h"
 #include "picture_box.h"
+#include "scripted_platform.h"
 
 #include <QPaintEvent>
 #include <QScreen>
@@ -25,8 +26,11 @@ public:
 };
 
 // Runs drawing steps such as "pset 10 70, box 10 70 30 60, refresh" on the
-// box; `shown` becomes the image as the last refresh left it.
-void runSteps(PictureBox& box, const QString& steps, const QString& bitmap, QImage& shown)
+// box; `shown` becomes the image as the last refresh left it. "paced" paces
+// Refresh to the display's frames, "tick N" moves the platform's tick count
+// on by N ms.
+void runSteps(PictureBox& box, const QString& steps, const QString& bitmap, QImage& shown,
+              ScriptedPlatform& desktop)
 {
     for (const QString& step : steps.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
         const QStringList w = step.split(QLatin1Char(' '), Qt::SkipEmptyParts);
@@ -43,8 +47,12 @@ void runSteps(PictureBox& box, const QString& steps, const QString& bitmap, QIma
             QVERIFY(box.LoadPicture(bitmap));
         else if (w[0] == QLatin1String("refresh")) {
             box.Refresh();
-            shown = box.image().copy();
-        }
+            if (box.dirtyRect().isEmpty())
+                shown = box.image().copy();
+        } else if (w[0] == QLatin1String("paced"))
+            box.setPacing(PictureBox::Pacing::DisplayFrames);
+        else if (w[0] == QLatin1String("tick"))
+            desktop.ticks += static_cast<std::uint32_t>(n(1));
         else if (w[0] == QLatin1String("width"))
             box.setWidth(static_cast<int>(n(1)));
         else
@@ -66,8 +74,21 @@ void paintPattern(PictureBox& box)
 class TestPictureBox : public QObject {
     Q_OBJECT
 private slots:
-    void init() { resetEngineState(); }
-    void cleanup() { attachPicture(nullptr, {}); }
+    void init()
+    {
+        resetEngineState();
+        m_desktop = std::make_unique<ScriptedPlatform>();
+        // The tick count moves only when a test says so.
+        m_desktop->ticks = 1000;
+        m_desktop->tickStep = 0;
+        setPlatform(m_desktop.get());
+    }
+    void cleanup()
+    {
+        attachPicture(nullptr, {});
+        setPlatform(nullptr);
+        m_desktop.reset();
+    }
 
     void userScaleMapsCornersOfTheDrawingArea_data()
     {
@@ -162,6 +183,22 @@ private slots:
         QTest::newRow("cls: everything") << "pset 10 70, refresh, cls" << all << QRegion(all);
         QTest::newRow("loadpicture: everything") << "load" << all << QRegion(all);
         QTest::newRow("new size: everything") << "width 120, pset 10 70" << QRect(0, 0, 120, 80) << QRegion();
+        // Paced to a display of 50 Hz or more (a frame every 20 ms or less).
+        QTest::newRow("paced: the first refresh shows at once") << "paced, pset 10 70, refresh" << QRect() << QRegion();
+        QTest::newRow("paced: within the frame, waits")
+            << "paced, pset 10 70, refresh, tick 5, pset 30 60, refresh" << QRect(30, 20, 1, 1) << QRegion();
+        QTest::newRow("paced: waiting parts add up")
+            << "paced, pset 50 40, refresh, tick 1, pset 10 70, refresh, tick 1, pset 30 60, refresh"
+            << band << QRegion();
+        QTest::newRow("paced: the frame due, shows what waited")
+            << "paced, pset 50 40, refresh, tick 1, pset 10 70, refresh, tick 20, pset 30 60, refresh"
+            << QRect() << QRegion();
+        QTest::newRow("paced: each frame due, shows")
+            << "paced, pset 10 70, refresh, tick 20, pset 30 60, refresh, tick 20, pset 50 40, refresh"
+            << QRect() << QRegion();
+        QTest::newRow("paced: the tick count wraps around")
+            << "paced, tick 4294966290, pset 10 70, refresh, tick 5, pset 30 60, refresh, tick 15, pset 50 40, refresh"
+            << QRect() << QRegion();
     }
     void dirtyRectangleRules()
     {
@@ -186,7 +223,7 @@ private slots:
         PaintRecorder recorder;
         box.installEventFilter(&recorder);
 
-        runSteps(box, steps, bitmap, shown);
+        runSteps(box, steps, bitmap, shown, *m_desktop);
         QCOMPARE(box.dirtyRect(), dirty);
         // Every pixel changed since the last refresh lies in the area (a size
         // change shows the whole picture anyway).
@@ -200,6 +237,8 @@ private slots:
         if (!steps.contains(QLatin1String("width")))
             QCOMPARE(recorder.painted, scheduled);
         recorder.painted = QRegion();
+        // A paced Refresh shows what waited once its frame is due.
+        m_desktop->ticks += 1000;
         box.Refresh();
         QCOMPARE(recorder.painted, QRegion(dirty));
         QCOMPARE(box.dirtyRect(), QRect());
@@ -212,14 +251,18 @@ private slots:
     {
         QTest::addColumn<QPoint>("offset");
         QTest::addColumn<bool>("byRows");
-        QTest::newRow("columns at the corner") << QPoint(0, 0) << false;
-        QTest::newRow("columns at an odd offset") << QPoint(7, 3) << false;
-        QTest::newRow("rows at an odd offset") << QPoint(5, 11) << true;
+        QTest::addColumn<bool>("paced");
+        QTest::newRow("columns at the corner") << QPoint(0, 0) << false << false;
+        QTest::newRow("columns at an odd offset") << QPoint(7, 3) << false << false;
+        QTest::newRow("rows at an odd offset") << QPoint(5, 11) << true << false;
+        QTest::newRow("columns at an odd offset, paced") << QPoint(7, 3) << false << true;
+        QTest::newRow("columns at the corner, paced") << QPoint(0, 0) << false << true;
     }
     void partialRepaintsShowWhatAFullRepaintShows()
     {
         QFETCH(QPoint, offset);
         QFETCH(bool, byRows);
+        QFETCH(bool, paced);
         QWidget window;
         window.resize(140, 130);
         PictureBox box(&window);
@@ -231,13 +274,34 @@ private slots:
         box.Scale(0, 110, 120, 0);
         box.Cls();
         box.Refresh();
+        QCoreApplication::processEvents();
+        if (paced) {
+            box.setPacing(PictureBox::Pacing::DisplayFrames);
+            m_desktop->tickStep = 1;  // a millisecond per reading
+        }
+        int paints = 0;
+        int changes = 0;
+        PaintRecorder recorder;
+        box.installEventFilter(&recorder);
         for (int a = 0; a <= 120; ++a) {
             for (int b = 0; b <= 120; ++b) {
                 const int i = byRows ? b : a;
                 const int j = byRows ? a : b;
                 box.PSet(i, j, rgb((i * 7) & 0xFF, (j * 5) & 0xFF, (i ^ j) & 0xFF));
             }
+            recorder.painted = QRegion();
+            changes += box.dirtyRect().isEmpty() ? 0 : 1;
             box.Refresh();
+            paints += recorder.painted.isEmpty() ? 0 : 1;
+        }
+        if (paced) {
+            // A frame every 16 or so readings: far fewer repaints than lines,
+            // and the last lines wait for the frame timer.
+            QVERIFY2(paints > 1 && paints <= changes / 4, qPrintable(QStringLiteral("%1 of %2").arg(paints).arg(changes)));
+            QVERIFY(!box.dirtyRect().isEmpty());
+            QTRY_VERIFY_WITH_TIMEOUT(box.dirtyRect().isEmpty(), 5000);
+        } else {
+            QCOMPARE(paints, changes);
         }
         QImage screen = window.screen()->grabWindow(window.winId(), 0, 0, window.width(), window.height())
                             .toImage().convertToFormat(QImage::Format_RGB32);
@@ -328,6 +392,22 @@ private slots:
         QCOMPARE(pixelAt(399, 200), expectedAt(399, 200));
         QCOMPARE(pixelAt(200, 399), expectedAt(200, 1));
     }
+
+    void pacingFollowsThePlatform()
+    {
+        const QString name = QGuiApplication::platformName();
+        if (name != QLatin1String("offscreen") && name != QLatin1String("xcb") && name != QLatin1String("wayland"))
+            QSKIP("a platform this test does not know");
+        // Only Wayland commits a buffer to the compositor on every repaint.
+        const PictureBox::Pacing expected = name == QLatin1String("wayland") ? PictureBox::Pacing::DisplayFrames
+                                                                              : PictureBox::Pacing::EveryRefresh;
+        PictureBox box;
+        QCOMPARE(box.pacing(), expected);
+        QCOMPARE(PictureBox::platformPacing(), expected);
+    }
+
+private:
+    std::unique_ptr<ScriptedPlatform> m_desktop;
 };
 
 QTEST_MAIN(TestPictureBox)
