@@ -12,7 +12,7 @@ set -e
 if [ "$1" = --arm ]; then
   PACKAGES="cmake make g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user libhwy-dev:arm64"
 else
-  PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3 pkg-config
+  PACKAGES="cmake make g++ clang libclang-rt-dev binutils python3 pkg-config
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
 xvfb xauth xdotool xclip x11-apps imagemagick openbox locales"

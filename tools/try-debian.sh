@@ -122,6 +122,8 @@ if ! command -v debootstrap >/dev/null 2>&1; then
 fi
 
 root=$(mktemp -d "${TMPDIR:-/var/tmp}/try-debian-$release.XXXXXX")
+# A root folder others may enter, as / is (apt downloads as the user _apt).
+chmod 755 "$root"
 # The mounts live in the command's own namespace only; should one show here
 # all the same, the root is left alone rather than removed through it.
 finish() {
