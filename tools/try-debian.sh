@@ -144,7 +144,7 @@ trap 'exit 130' INT TERM HUP
 # Testing's new code name has no script yet in an older debootstrap; it is
 # made as sid is.
 script=""
-scripts=/usr/share/debootstrap/scripts
+scripts=${DEBOOTSTRAP_DIR:-/usr/share/debootstrap}/scripts
 [ -e "$scripts/$release" ] || script=$scripts/sid
 echo "try-debian: debootstrap --variant=minbase $release from $mirror into $root"
 # shellcheck disable=SC2086  # no script means no argument
