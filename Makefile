@@ -1,4 +1,4 @@
-# Entry points for a fresh Debian 12 machine (as root or as a user with sudo;
+# Entry points for a fresh Debian 12 or 13 machine (as root or as a user with sudo;
 # ./make.sh runs them where make itself is still missing):
 #   make run   install what is missing, build, start the program
 #   make test  install what is missing, build, run every test headless: the
