@@ -165,6 +165,7 @@ for f in "$root"/var/lib/apt/lists/*Release; do
   if [ -n "$until" ] && [ "$(date -d "$until" +%s)" -lt "$now" ]; then
     echo "try-debian: the archive's Release file expired ($until): apt in this root does not check that"
     echo 'Acquire::Check-Valid-Until "false";' >"$root/etc/apt/apt.conf.d/99try-debian-expired-release"
+    break
   fi
 done
 
