@@ -329,6 +329,8 @@ private slots:
         const QString target = folder.filePath(QStringLiteral("picture.bmp"));
         const QByteArray native = QFile::encodeName(target);
         QString script = QStringLiteral("exec \"$0\" \"$@\"");
+        QStringList arguments = renderArguments(-0.5, 0.0, 2.5, 50, target);
+        QTemporaryDir paletteFolder;
         mode_t kindBits = S_IFREG;
         if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
             if (!makeSpecialFile(target, kind))
@@ -359,10 +361,19 @@ private slots:
                                                                  QFile::ReadOther | QFile::ExeOther));
                 QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                                                           QFile::WriteOther));
+                // The palette from where that user may read it: the build
+                // folder beside the program may lie under root's own home.
+                const QString palette = paletteFolder.filePath(QStringLiteral("default.qpl"));
+                QVERIFY(QFile::copy(binFolder() + QStringLiteral("/default.qpl"), palette));
+                QVERIFY(QFile::setPermissions(paletteFolder.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                        QFile::ExeOwner | QFile::ReadOther |
+                                                                        QFile::ExeOther));
+                QVERIFY(QFile::setPermissions(palette, QFile::ReadOwner | QFile::ReadOther));
+                arguments << QStringLiteral("--palette") << palette;
                 script = QStringLiteral("exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"");
             }
         }
-        const Outcome outcome = runCliInShell(script, renderArguments(-0.5, 0.0, 2.5, 50, target));
+        const Outcome outcome = runCliInShell(script, arguments);
         if (kind == QLatin1String("full disk") && outcome.status == 99)
             QSKIP("cannot mount a tmpfs in a private mount namespace here");
         QCOMPARE(outcome.status, 1);
