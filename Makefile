@@ -1,4 +1,4 @@
-# Entry points for a fresh Debian 12 machine (as root or as a user with sudo;
+# Entry points for a fresh Debian 12 or 13 machine (as root or as a user with sudo;
 # ./make.sh runs them where make itself is still missing):
 #   make run   install what is missing, build, start the program
 #   make test  install what is missing, build, run every test headless: the
@@ -11,6 +11,9 @@
 #   make fuzz  run each fuzz target for FUZZ_SECONDS (default 60)
 #   make check-arm  install the arm64 cross tools and qemu, cross-build the
 #              engine and check it under emulation (not part of make test)
+#   make check-debian  make test in a fresh minbase root of the other
+#              supported Debian release (13 on a Debian 12 machine, 12 on a
+#              13), through tools/try-debian.sh (as root; not part of make test)
 BUILD_DIR ?= build
 ASAN_BUILD_DIR ?= build-asan
 TSAN_BUILD_DIR ?= build-tsan
@@ -39,7 +42,7 @@ TSAN_ENV = TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1:suppressions=$(C
 	QT_QPA_PLATFORM=offscreen
 
 .PHONY: run test build configure deps bench clean asan-configure asan-build test-asan \
-	tsan-build test-tsan engine-only fuzz check-arm
+	tsan-build test-tsan engine-only fuzz check-arm check-debian
 
 deps:
 	@tools/install-deps.sh
@@ -90,6 +93,10 @@ test: build engine-only test-tsan test-asan
 check-arm:
 	@tools/install-deps.sh --arm
 	tools/check-arm.sh
+
+# The README's test command as a new user of the other release runs it.
+check-debian:
+	tools/try-debian.sh other './make.sh test'
 
 # The engines side by side, then DrawMandel on the real picture box offscreen
 # and, where Xvfb is installed, on a private X display. A target the engine

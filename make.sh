@@ -1,5 +1,5 @@
 #!/bin/sh
-# The set-up commands of a fresh Debian 12 machine, which may lack even make:
+# The set-up commands of a fresh Debian 12 or 13 machine, which may lack even make:
 #
 #   ./make.sh run    install what is missing, build, start the program
 #   ./make.sh test   install what is missing, build, pass every test

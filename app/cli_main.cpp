@@ -30,6 +30,7 @@
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "mandel11.h"
+#include "utf8_locale.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -131,6 +132,9 @@ int main(int argc, char* argv[])
     // A file size limit (ulimit -f) then fails the write with "File too large"
     // instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // render's QCoreApplication would switch a C or POSIX locale's character
+    // type to UTF-8 itself, with a warning on standard error.
+    quilfen::preferUtf8CharacterType();
     try {
         if (asksForHelp(argc, argv)) {
             std::fputs(kUsage, stdout);

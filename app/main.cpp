@@ -3,6 +3,7 @@
 #include "fonts.h"
 #include "mandel_window.h"
 #include "qt_platform.h"
+#include "utf8_locale.h"
 
 #include <QApplication>
 
@@ -46,6 +47,9 @@ int main(int argc, char* argv[])
     // Under a file size limit (ulimit -f) a save fails with its message
     // instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // Qt would switch a C or POSIX locale's character type to UTF-8 itself,
+    // with a warning on standard error.
+    quilfen::preferUtf8CharacterType();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Quilfen"));
     QApplication::setApplicationVersion(QStringLiteral("3.00"));

@@ -23,6 +23,18 @@ inline double millisecondsPer(benchmark::TimeUnit unit)
     return 1.0;
 }
 
+// Whether a run has no time to report: it failed or was skipped. Google
+// Benchmark 1.8 replaced the run's error_occurred flag by skipped (non-zero
+// for both), which 1.7 lacks; whichever member the library has is read.
+template <class Run>
+bool runFailedOrSkipped(const Run& run)
+{
+    if constexpr (requires { run.skipped; })
+        return run.skipped != 0;
+    else
+        return run.error_occurred;
+}
+
 // Hands the arguments (the program's own already taken out) to Google
 // Benchmark with interleaved repetitions as the default, which a flag on the
 // command line overrides; false when an argument is not understood.

@@ -194,7 +194,7 @@ public:
     {
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
-            if (run.error_occurred || run.run_type != Run::RT_Aggregate)
+            if (runFailedOrSkipped(run) || run.run_type != Run::RT_Aggregate)
                 continue;
             const double ms = run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);
             if (run.aggregate_name == "min")

@@ -259,7 +259,7 @@ public:
         for (const Run& run : runs) {
             const bool single = run.run_type == Run::RT_Iteration && run.repetitions <= 1;
             const bool best = run.run_type == Run::RT_Aggregate && run.aggregate_name == "min";
-            if (run.error_occurred || !(single || best))
+            if (runFailedOrSkipped(run) || !(single || best))
                 continue;
             bestMs[run.run_name.function_name] =
                 run.GetAdjustedRealTime() * millisecondsPer(run.time_unit);

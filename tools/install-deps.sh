@@ -1,5 +1,7 @@
 #!/bin/sh
-# Installs the Debian 12 packages the build, the tests and the program need.
+# Installs the Debian packages the build, the tests and the program need, by
+# names that Debian 12 and 13 share (clang and libclang-rt-dev are those of
+# the release's own clang, which tools/fuzz.sh uses).
 # Quick when everything is in place: apt is only touched for missing packages.
 #
 #   tools/install-deps.sh         what make run and make test need
@@ -12,7 +14,7 @@ set -e
 if [ "$1" = --arm ]; then
   PACKAGES="cmake make g++-aarch64-linux-gnu binutils-aarch64-linux-gnu qemu-user libhwy-dev:arm64"
 else
-  PACKAGES="cmake make g++ clang libclang-rt-14-dev binutils python3 pkg-config
+  PACKAGES="cmake make g++ clang libclang-rt-dev binutils python3 pkg-config dpkg-dev file
 qt6-base-dev qt6-translations-l10n libhwy-dev libbenchmark-dev
 fonts-ipafont-gothic fonts-liberation
 xvfb xauth xdotool xclip x11-apps imagemagick openbox locales

@@ -39,11 +39,23 @@ QString binFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {})
+// environment: settings "NAME=value" over the test's own environment; "NAME="
+// removes NAME.
+Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {},
+               const QStringList& environment = {})
 {
     QProcess process;
     if (!workingDirectory.isEmpty())
         process.setWorkingDirectory(workingDirectory);
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const QString& setting : environment) {
+        const qsizetype equals = setting.indexOf('=');
+        if (equals + 1 == setting.size())
+            variables.remove(setting.left(equals));
+        else
+            variables.insert(setting.left(equals), setting.mid(equals + 1));
+    }
+    process.setProcessEnvironment(variables);
     process.start(binFolder() + QStringLiteral("/quilfen-cli"), arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
@@ -317,6 +329,8 @@ private slots:
         const QString target = folder.filePath(QStringLiteral("picture.bmp"));
         const QByteArray native = QFile::encodeName(target);
         QString script = QStringLiteral("exec \"$0\" \"$@\"");
+        QStringList arguments = renderArguments(-0.5, 0.0, 2.5, 50, target);
+        QTemporaryDir paletteFolder;
         mode_t kindBits = S_IFREG;
         if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
             if (!makeSpecialFile(target, kind))
@@ -347,10 +361,19 @@ private slots:
                                                                  QFile::ReadOther | QFile::ExeOther));
                 QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
                                                           QFile::WriteOther));
+                // The palette from where that user may read it: the build
+                // folder beside the program may lie under root's own home.
+                const QString palette = paletteFolder.filePath(QStringLiteral("default.qpl"));
+                QVERIFY(QFile::copy(binFolder() + QStringLiteral("/default.qpl"), palette));
+                QVERIFY(QFile::setPermissions(paletteFolder.path(), QFile::ReadOwner | QFile::WriteOwner |
+                                                                        QFile::ExeOwner | QFile::ReadOther |
+                                                                        QFile::ExeOther));
+                QVERIFY(QFile::setPermissions(palette, QFile::ReadOwner | QFile::ReadOther));
+                arguments << QStringLiteral("--palette") << palette;
                 script = QStringLiteral("exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"");
             }
         }
-        const Outcome outcome = runCliInShell(script, renderArguments(-0.5, 0.0, 2.5, 50, target));
+        const Outcome outcome = runCliInShell(script, arguments);
         if (kind == QLatin1String("full disk") && outcome.status == 99)
             QSKIP("cannot mount a tmpfs in a private mount namespace here");
         QCOMPARE(outcome.status, 1);
@@ -433,18 +456,31 @@ private slots:
         QTest::addColumn<QString>("palette");  // empty: the default
         QTest::addColumn<int>("scale");         // --size is 400 times this (none for 1)
         QTest::addColumn<QString>("name");      // of the file written
+        QTest::addColumn<QStringList>("environment");  // for runCli; none: the test's own
         QTest::newRow("start-up region, default palette")
-            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.bmp";
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.bmp" << QStringList{};
         QTest::newRow("benchmark region, fire")
-            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp";
+            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp" << QStringList{};
         QTest::newRow("seahorse valley, limit 2048, rainbow")
-            << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp";
+            << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp"
+            << QStringList{};
         QTest::newRow("turned half round, limit 3")
-            << -0.5 << 0.0 << -2.5 << 3 << "" << 1 << "picture.bmp";
+            << -0.5 << 0.0 << -2.5 << 3 << "" << 1 << "picture.bmp" << QStringList{};
         // Twice the side halves the spacing exactly, so every other pixel of
         // every other row is the window's.
         QTest::newRow("size 800 as PNG: every other pixel is the window's")
-            << -0.5 << 0.0 << 2.5 << 100000 << "palettes/fire.qpl" << 2 << "picture.png";
+            << -0.5 << 0.0 << 2.5 << 100000 << "palettes/fire.qpl" << 2 << "picture.png" << QStringList{};
+        // The locales of a fresh container, CI and many ssh sessions, whose
+        // encoding is not UTF-8: Qt's own advice about them must not show.
+        QTest::newRow("in the C locale (LC_ALL=C), benchmark region, fire")
+            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp"
+            << QStringList{"LC_ALL=C", "LANG=C"};
+        QTest::newRow("in the POSIX locale (LANG=POSIX), as PNG")
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.png"
+            << QStringList{"LC_ALL=", "LC_CTYPE=", "LANG=POSIX"};
+        QTest::newRow("character type C, numbers German (LC_CTYPE=C, LC_NUMERIC=de_DE.UTF-8)")
+            << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp"
+            << QStringList{"LC_ALL=", "LANG=", "LC_CTYPE=C", "LC_NUMERIC=de_DE.UTF-8"};
     }
     void renderMatchesTheWindowsPicture()
     {
@@ -455,6 +491,7 @@ private slots:
         QFETCH(QString, palette);
         QFETCH(int, scale);
         QFETCH(QString, name);
+        QFETCH(QStringList, environment);
         QTemporaryDir folder;
         const QString out = folder.filePath(name);
         QStringList arguments = renderArguments(re, im, range, maxIter, out);
@@ -464,10 +501,10 @@ private slots:
         if (scale != 1)
             arguments << QStringLiteral("--size") << QString::number(400 * scale);
 
-        const Outcome outcome = runCli(arguments);
+        const Outcome outcome = runCli(arguments, {}, environment);
         QCOMPARE(outcome.status, 0);
-        // Not a terminal: no progress shown.
-        QVERIFY(outcome.err.isEmpty());
+        // Not a terminal: no progress shown, and nothing else.
+        QCOMPARE(outcome.err, QByteArray());
 
         const QByteArray format = name.endsWith(QStringLiteral(".png")) ? "PNG" : "BMP";
         QFile file(out);

@@ -343,8 +343,15 @@ bool MDCalcCond::eventFilter(QObject* watched, QEvent* event)
         }
         return false;
     }
-    // A button holding the focus is pressed by Enter, as on Windows.
     auto* button = qobject_cast<QPushButton*>(watched);
+    // Since Qt 6.11 focus that arrives other than by the keyboard clears the
+    // window's keyboard-focus flag, the focus given with the window's
+    // activation at opening included. The button receiving that focus sets
+    // the flag again, so that its frame shows from the start under every Qt.
+    if (button && event->type() == QEvent::FocusIn &&
+        static_cast<QFocusEvent*>(event)->reason() == Qt::ActiveWindowFocusReason)
+        setAttribute(Qt::WA_KeyboardFocusChange);
+    // A button holding the focus is pressed by Enter, as on Windows.
     if (button && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !key->isAutoRepeat()) {
