@@ -52,6 +52,9 @@ DIALOG_TEXTS = ["-0.5", "+0.", "+2.5"]
 PAUSE_TEXT = "計算中です。お待ち下さい・・・"
 # A text box's role; Qt versions name it either way.
 TEXT_BOX = ("text", "entry")
+# A button's role: "push button" up to Debian 12's accessibility library,
+# "button" in Debian 13's.
+PUSH_BUTTON = ("push button", "button", "push-button")
 WAITING_TEXT = "待機中です"
 
 
@@ -300,12 +303,14 @@ class Run:
         return None
 
     def find(self, role, name, within=None, showing=True):
-        """The first object of that role and name, depth first; with
-        `showing`, only one on the screen."""
+        """The first object of that role (or one of those roles) and name,
+        depth first; with `showing`, only one on the screen."""
+        roles = (role,) if isinstance(role, str) else role
+
         def search(node, depth):
             if node is None or depth > 16:
                 return None
-            if node.get_role_name() == role and node.get_name() == name:
+            if node.get_role_name() in roles and node.get_name() == name:
                 states = node.get_state_set()
                 if not showing or states.contains(self.atspi.StateType.SHOWING):
                     return node
@@ -334,10 +339,14 @@ class Run:
 
     @staticmethod
     def text_of(node):
-        try:
-            return node.get_text(0, -1)
-        except Exception:  # no text interface: the name is its text
+        """A text box's text, read through its text interface up to its
+        character count (the accessibility library of Debian 13 gives nothing
+        for an end of -1); the name of an object that has no text."""
+        from gi.repository import Atspi
+        text = node.get_text_iface()
+        if text is None:
             return node.get_name()
+        return Atspi.Text.get_text(text, 0, Atspi.Text.get_character_count(text))
 
     def press(self, node):
         """Runs the object's first action. An action that opens a modal
@@ -418,7 +427,7 @@ class Run:
         boxes = [n for n in self.descendants(chooser, TEXT_BOX)
                  if n.get_state_set().contains(self.atspi.StateType.EDITABLE)]
         boxes[-1].set_text_contents(path)
-        buttons = [n for n in self.descendants(chooser, "push button")
+        buttons = [n for n in self.descendants(chooser, PUSH_BUTTON)
                    if n.get_name().startswith(("保存", "Save"))]
         if not buttons:
             raise Failure("the save dialog has no save button: "
@@ -480,7 +489,7 @@ class Run:
                    shown_picture.pixel(dx, 100))
         if band < 70:
             raise Failure(f"the selection's top side is not on the picture ({band} of 81 pixels)")
-        buttons = [n for n in self.descendants(question, "push button") if n.get_name() == "OK"]
+        buttons = [n for n in self.descendants(question, PUSH_BUTTON) if n.get_name() == "OK"]
         if not buttons:
             raise Failure(f"the question has no OK: {[n.get_name() for n in self.descendants(question, 'push button')]}")
         self.press(buttons[0])
@@ -504,7 +513,7 @@ class Run:
         if any(abs(a - b) > 0.007 for a, b in zip(shown, expected)):
             raise Failure(f"the conditions dialog after the zoom reads {values}, "
                           f"not about {expected}")
-        self.press(self.find("push button", "設定して実行", within=dialog))
+        self.press(self.find(PUSH_BUTTON, "設定して実行", within=dialog))
         self.wait_for("the zoomed picture's computing time",
                       lambda: self.dialog("計算条件") is None and self.status().startswith("計算時間は"))
         # The screen shows the whole new picture: what the program saves.
@@ -568,7 +577,7 @@ class Run:
 
         # 設定して実行: the dialog goes, the status line says the program
         # computes, and after the one-second pause the picture comes.
-        self.press(self.find("push button", "設定して実行", within=dialog))
+        self.press(self.find(PUSH_BUTTON, "設定して実行", within=dialog))
         self.wait_for("the pause's status text", lambda: self.status() == PAUSE_TEXT, seconds=5)
         in_pause = self.screenshot("pause")
         if self.dialog("計算条件") is not None:
@@ -610,7 +619,7 @@ class Run:
         if not any("MFLOPS" in text for text in labels):
             raise Failure(f"the result dialog shows no MFLOPS: {labels}")
         self.screenshot("benchmark-result")
-        self.press(self.find("push button", "OK", within=result))
+        self.press(self.find(PUSH_BUTTON, "OK", within=result))
         self.wait_for("the result dialog to close", lambda: self.dialog("ベンチマーク結果") is None)
 
         def benchmark_picture_shown():
@@ -671,7 +680,7 @@ class Run:
         if "Quilfen" not in texts:
             raise Failure(f"the about box reads {texts}")
         self.screenshot("about")
-        self.press(self.find("push button", "OK", within=about))
+        self.press(self.find(PUSH_BUTTON, "OK", within=about))
         self.wait_for("the about box to close", lambda: not about.get_state_set().contains(
             self.atspi.StateType.SHOWING))
         t = self.step("about box, closed with OK", t)
