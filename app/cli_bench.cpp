@@ -2,14 +2,14 @@
 // its figures worked out as the result dialog does, and the computed counts
 // checked against the scalar reference's checksum.
 
-#include "benchmark_figures.h"
-#include "cli_commands.h"
-#include "cli_options.h"
-#include "escape_time.h"
-#include "grid_checksum.h"
-#include "instruction_set_name.h"
-#include "number_text.h"
-#include "worker_pool.h"
+#include "bench/benchmark_figures.h"
+#include "app/cli_commands.h"
+#include "app/cli_options.h"
+#include "engine/escape_time.h"
+#include "bench/grid_checksum.h"
+#include "bench/instruction_set_name.h"
+#include "engine/number_text.h"
+#include "engine/worker_pool.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -27,10 +27,10 @@
 // written (standard output full or closed, a failed --out) is reported on
 // stderr with the system's reason, exit status 1.
 
-#include "cli_commands.h"
-#include "cli_options.h"
-#include "mandel11.h"
-#include "utf8_locale.h"
+#include "app/cli_commands.h"
+#include "app/cli_options.h"
+#include "engine/mandel11.h"
+#include "app/utf8_locale.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -1,9 +1,9 @@
 // Quilfen: draws the Mandelbrot set and measures floating-point speed.
 
-#include "fonts.h"
-#include "mandel_window.h"
-#include "qt_platform.h"
-#include "utf8_locale.h"
+#include "platform/fonts.h"
+#include "ui/main/mandel_window.h"
+#include "platform/qt_platform.h"
+#include "app/utf8_locale.h"
 
 #include <QApplication>
 

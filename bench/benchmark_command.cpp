@@ -1,11 +1,11 @@
-#include "benchmark_command.h"
+#include "bench/benchmark_command.h"
 
-#include "benchmark_figures.h"
-#include "grid_checksum.h"
-#include "main_view.h"
-#include "mandel11.h"
-#include "platform.h"
-#include "result_dialog.h"
+#include "bench/benchmark_figures.h"
+#include "bench/grid_checksum.h"
+#include "platform/main_view.h"
+#include "engine/mandel11.h"
+#include "platform/platform.h"
+#include "bench/result_dialog.h"
 
 #include <QColor>
 

@@ -1,6 +1,6 @@
-#include "benchmark_figures.h"
+#include "bench/benchmark_figures.h"
 
-#include "number_text.h"
+#include "engine/number_text.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,9 +4,9 @@
 // time into the figures shown to the user. Plain C++: the menu run, its
 // result dialog and the command-line benchmark all use these.
 
-#include "calc_condition.h"
-#include "grids.h"
-#include "tick_count.h"
+#include "engine/calc_condition.h"
+#include "engine/grids.h"
+#include "engine/tick_count.h"
 
 #include <cstdint>
 #include <string>

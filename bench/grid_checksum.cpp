@@ -1,6 +1,6 @@
-#include "grid_checksum.h"
+#include "bench/grid_checksum.h"
 
-#include "benchmark_figures.h"
+#include "bench/benchmark_figures.h"
 
 namespace quilfen {
 

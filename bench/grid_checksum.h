@@ -3,7 +3,7 @@
 // A fingerprint of a computed count grid, so a benchmark figure is only
 // reported for an engine that computed the right counts.
 
-#include "grids.h"
+#include "engine/grids.h"
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
-#include "instruction_set_name.h"
+#include "bench/instruction_set_name.h"
 
-#include "escape_time.h"
+#include "engine/escape_time.h"
 
 #include <array>
 #include <utility>

@@ -1,10 +1,10 @@
-#include "result_dialog.h"
+#include "bench/result_dialog.h"
 
-#include "benchmark_figures.h"
-#include "escape_time.h"
-#include "fonts.h"
-#include "instruction_set_name.h"
-#include "mandel11.h"
+#include "bench/benchmark_figures.h"
+#include "engine/escape_time.h"
+#include "platform/fonts.h"
+#include "bench/instruction_set_name.h"
+#include "engine/mandel11.h"
 
 #include <QLabel>
 #include <QPushButton>

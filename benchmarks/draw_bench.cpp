@@ -15,11 +15,11 @@
 // tools/draw-bench.sh runs it offscreen, on a private Xvfb display and on a
 // private headless weston.
 
-#include "escape_time.h"
-#include "mandel11.h"
-#include "bench_support.h"
-#include "picture_box.h"
-#include "qt_platform.h"
+#include "engine/escape_time.h"
+#include "engine/mandel11.h"
+#include "benchmarks/bench_support.h"
+#include "platform/picture_box.h"
+#include "platform/qt_platform.h"
 
 #include <QApplication>
 #include <QCoreApplication>

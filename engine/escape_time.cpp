@@ -1,7 +1,7 @@
-#include "escape_time.h"
+#include "engine/escape_time.h"
 
-#include "escape_time_simd.h"
-#include "worker_pool.h"
+#include "engine/escape_time_simd.h"
+#include "engine/worker_pool.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "calc_condition.h"
-#include "escape_time_scalar.h"
-#include "grids.h"
+#include "engine/calc_condition.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/grids.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "escape_time_scalar.h"
+#include "engine/escape_time_scalar.h"
 
 namespace quilfen {
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "calc_condition.h"
-#include "grids.h"
+#include "engine/calc_condition.h"
+#include "engine/grids.h"
 
 #include <cstdint>
 

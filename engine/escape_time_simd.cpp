@@ -58,7 +58,7 @@
 // is a state it really had, so a return to it is still a true cycle.
 
 #undef HWY_TARGET_INCLUDE
-#define HWY_TARGET_INCLUDE "escape_time_simd.cpp"
+#define HWY_TARGET_INCLUDE "engine/escape_time_simd.cpp"
 // The slots keep their vectors in a struct, which the sizeless vector types of
 // SVE and RVV cannot live in; NEON serves those machines instead.
 #define HWY_DISABLED_TARGETS (HWY_SVE | HWY_SVE2 | HWY_SVE_256 | HWY_SVE2_128 | HWY_RVV)
@@ -66,7 +66,7 @@
 
 #include <hwy/highway.h>
 
-#include "escape_time_simd.h"
+#include "engine/escape_time_simd.h"
 
 #include <algorithm>
 #include <bit>

@@ -3,8 +3,8 @@
 // The vectorised escape-time kernel. Compiled once per instruction set; each
 // call runs the best set the CPU supports. No vector type crosses this header.
 
-#include "escape_time_scalar.h"
-#include "grids.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/grids.h"
 
 #include <atomic>
 #include <cstddef>

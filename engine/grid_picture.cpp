@@ -1,6 +1,6 @@
-#include "grid_picture.h"
+#include "engine/grid_picture.h"
 
-#include "mandel11.h"
+#include "engine/mandel11.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,8 +4,8 @@
 // to pixels that the main window, quilfen-cli render and the preview picture
 // share.
 
-#include "grids.h"
-#include "picture_surface.h"
+#include "engine/grids.h"
+#include "engine/picture_surface.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
-#include "mandel11.h"
+#include "engine/mandel11.h"
 
-#include "escape_time.h"
-#include "grid_picture.h"
+#include "engine/escape_time.h"
+#include "engine/grid_picture.h"
 
 #include <utility>
 

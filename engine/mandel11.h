@@ -4,10 +4,10 @@
 // routines that turn it into a picture: CalcMandel (conditions → counts) and
 // DrawMandel (counts → pixels on the main picture).
 
-#include "calc_condition.h"
-#include "escape_time.h"
-#include "grids.h"
-#include "picture_surface.h"
+#include "engine/calc_condition.h"
+#include "engine/escape_time.h"
+#include "engine/grids.h"
+#include "engine/picture_surface.h"
 
 #include <cstddef>
 #include <cstdint>

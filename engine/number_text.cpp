@@ -1,6 +1,6 @@
-#include "number_text.h"
+#include "engine/number_text.h"
 
-#include "mandel11.h"
+#include "engine/mandel11.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -1,4 +1,4 @@
-#include "selection_geometry.h"
+#include "engine/selection_geometry.h"
 
 #include <cmath>
 

@@ -1,9 +1,9 @@
-#include "load_palette_command.h"
+#include "palette/load_palette_command.h"
 
-#include "main_view.h"
-#include "mandel11.h"
-#include "palette_reader.h"
-#include "platform.h"
+#include "platform/main_view.h"
+#include "engine/mandel11.h"
+#include "palette/palette_reader.h"
+#include "platform/platform.h"
 
 #include <QDir>
 #include <QFile>

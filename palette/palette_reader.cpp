@@ -33,10 +33,10 @@
 //   a device or a socket gives OpenFailed: opening a pipe would wait for a
 //   writer for ever, and a device such as /dev/zero never ends.
 
-#include "palette_reader.h"
+#include "palette/palette_reader.h"
 
-#include "mandel11.h"
-#include "regular_file.h"
+#include "engine/mandel11.h"
+#include "platform/files/regular_file.h"
 
 #include <unistd.h>
 

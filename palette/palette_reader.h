@@ -1,6 +1,6 @@
 #pragma once
 
-#include "grids.h"
+#include "engine/grids.h"
 
 #include <string>
 

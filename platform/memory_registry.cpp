@@ -1,4 +1,4 @@
-#include "memory_registry.h"
+#include "platform/memory_registry.h"
 
 #include <QStringList>
 

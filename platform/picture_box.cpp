@@ -1,6 +1,6 @@
-#include "picture_box.h"
+#include "platform/picture_box.h"
 
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <QGuiApplication>
 #include <QMouseEvent>

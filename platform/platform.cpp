@@ -1,6 +1,6 @@
-#include "platform.h"
+#include "platform/platform.h"
 
-#include "tick_count.h"
+#include "engine/tick_count.h"
 
 #include <QFile>
 

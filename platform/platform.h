@@ -5,7 +5,7 @@
 // registry read of the program goes through the Platform installed here, so
 // tests can replace it with a scripted double that never blocks.
 
-#include "registry.h"
+#include "platform/registry.h"
 
 #include <QImage>
 #include <QString>

@@ -1,6 +1,6 @@
-#include "qt_platform.h"
+#include "platform/qt_platform.h"
 
-#include "bmp_writer.h"
+#include "platform/image/bmp_writer.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform.h"
-#include "settings_registry.h"
+#include "platform/platform.h"
+#include "platform/settings_registry.h"
 
 namespace quilfen {
 

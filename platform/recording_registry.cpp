@@ -1,6 +1,6 @@
-#include "recording_registry.h"
+#include "platform/recording_registry.h"
 
-#include "memory_registry.h"
+#include "platform/memory_registry.h"
 
 namespace quilfen {
 

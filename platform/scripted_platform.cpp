@@ -1,6 +1,6 @@
-#include "scripted_platform.h"
+#include "platform/scripted_platform.h"
 
-#include "bmp_writer.h"
+#include "platform/image/bmp_writer.h"
 
 #include <QCoreApplication>
 #include <QDialog>

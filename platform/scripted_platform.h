@@ -1,8 +1,8 @@
 #pragma once
 
-#include "memory_registry.h"
-#include "recording_registry.h"
-#include "platform.h"
+#include "platform/memory_registry.h"
+#include "platform/recording_registry.h"
+#include "platform/platform.h"
 
 #include <QStringList>
 

@@ -1,6 +1,6 @@
-#include "settings_registry.h"
+#include "platform/settings_registry.h"
 
-#include "regular_file.h"
+#include "platform/files/regular_file.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "memory_registry.h"
+#include "platform/memory_registry.h"
 
 namespace quilfen {
 

@@ -15,11 +15,11 @@
 // scalar reference (several minutes) and prints them as storedRegions() lists
 // them.
 
-#include "engine_regions.h"
-#include "escape_time.h"
-#include "escape_time_scalar.h"
-#include "escape_time_simd.h"
-#include "grid_checksum.h"
+#include "tests/support/engine_regions.h"
+#include "engine/escape_time.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/escape_time_simd.h"
+#include "bench/grid_checksum.h"
 
 #include <hwy/targets.h>
 

@@ -27,7 +27,7 @@ number_text       tests/fuzz/fuzz_number_text.cpp engine/number_text.cpp
 display_patterns  tests/fuzz/fuzz_display_patterns.cpp engine/number_text.cpp
 settings_registry tests/fuzz/fuzz_settings_registry.cpp platform/settings_registry.cpp platform/memory_registry.cpp platform/recording_registry.cpp platform/files/regular_file.cpp
 '
-INCLUDES="-Iengine -Ipalette -Iplatform/files -Iplatform"
+INCLUDES="-I."
 CXX="${CXX_FUZZ:-clang++}"
 OUT=build-fuzz
 

@@ -2,7 +2,7 @@
 //
 //   quilfen-palette-gen <recipes.txt> <data folder>
 
-#include "palette_maker.h"
+#include "tools/palette_maker.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,4 +1,4 @@
-#include "palette_maker.h"
+#include "tools/palette_maker.h"
 
 #include <algorithm>
 #include <charconv>

@@ -3,7 +3,7 @@
 // Builds palette tables from a few colour stops, so that a shipped palette is
 // one line of data (tools/palettes.txt) rather than 1,026 typed lines.
 
-#include "grids.h"
+#include "engine/grids.h"
 
 #include <array>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "bmp_writer.h"
+#include "platform/image/bmp_writer.h"
 
 #include <QFile>
 #include <QIODevice>

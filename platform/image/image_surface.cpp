@@ -1,6 +1,6 @@
-#include "image_surface.h"
+#include "platform/image/image_surface.h"
 
-#include "regular_file.h"
+#include "platform/files/regular_file.h"
 
 #include <QFile>
 #include <QPainter>

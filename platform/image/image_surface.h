@@ -1,6 +1,6 @@
 #pragma once
 
-#include "picture_surface.h"
+#include "engine/picture_surface.h"
 
 #include <QColor>
 #include <QImage>

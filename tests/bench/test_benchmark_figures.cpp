@@ -1,7 +1,7 @@
 // The benchmark's arithmetic: tick differences, seconds, rate and ratio texts.
 
-#include "benchmark_figures.h"
-#include "instruction_set_name.h"
+#include "bench/benchmark_figures.h"
+#include "bench/instruction_set_name.h"
 
 #include <QTest>
 

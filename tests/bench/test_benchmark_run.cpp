@@ -1,10 +1,10 @@
 // The benchmark menu run on the main window, with the tick count, the modal
 // result dialog and the status line under the test's control.
 
-#include "escape_time_scalar.h"
-#include "picture_box.h"
-#include "result_dialog.h"
-#include "window_fixture.h"
+#include "engine/escape_time_scalar.h"
+#include "platform/picture_box.h"
+#include "bench/result_dialog.h"
+#include "tests/support/window_fixture.h"
 
 #include <QLabel>
 

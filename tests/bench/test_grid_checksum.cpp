@@ -1,8 +1,8 @@
 // The benchmark's validation: the checksum of the count grid.
 
-#include "benchmark_figures.h"
-#include "escape_time_scalar.h"
-#include "grid_checksum.h"
+#include "bench/benchmark_figures.h"
+#include "engine/escape_time_scalar.h"
+#include "bench/grid_checksum.h"
 
 #include <QTest>
 

@@ -1,13 +1,13 @@
 // The benchmark result dialog: its look, figures and closing.
 
-#include "benchmark_figures.h"
-#include "environment_locale.h"
-#include "escape_time.h"
-#include "escape_time_simd.h"
-#include "fonts.h"
-#include "form_look.h"
-#include "mandel11.h"
-#include "result_dialog.h"
+#include "bench/benchmark_figures.h"
+#include "tests/support/environment_locale.h"
+#include "engine/escape_time.h"
+#include "engine/escape_time_simd.h"
+#include "platform/fonts.h"
+#include "tests/support/form_look.h"
+#include "engine/mandel11.h"
+#include "bench/result_dialog.h"
 
 #include <hwy/targets.h>
 

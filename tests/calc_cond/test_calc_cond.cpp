@@ -1,20 +1,20 @@
 // The calculation conditions dialog, opened from the menu and driven through
 // the scripted platform.
 
-#include "md_calc_cond.h"
-#include "picture_box.h"
-#include "program_texts.h"
-#include "test_files.h"
-#include "window_fixture.h"
+#include "ui/calc_cond/md_calc_cond.h"
+#include "platform/picture_box.h"
+#include "tests/support/program_texts.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_fixture.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
 
-#include "environment_locale.h"
-#include "exact_compare.h"
-#include "form_look.h"
+#include "tests/support/environment_locale.h"
+#include "tests/calc_cond/exact_compare.h"
+#include "tests/support/form_look.h"
 
 #include <cmath>
 #include <functional>

@@ -1,13 +1,13 @@
 // Display patterns, the seconds' text and the reading of typed numbers.
 
-#include "mandel11.h"
-#include "number_text.h"
+#include "engine/mandel11.h"
+#include "engine/number_text.h"
 
 #include <QRandomGenerator>
 #include <QTest>
 
-#include "environment_locale.h"
-#include "exact_compare.h"
+#include "tests/support/environment_locale.h"
+#include "tests/calc_cond/exact_compare.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,10 +1,10 @@
 // The figures drawn over the conditions dialog's preview.
 
-#include "range_preview.h"
+#include "ui/calc_cond/range_preview.h"
 
 #include <QTest>
 
-#include "exact_compare.h"
+#include "tests/calc_cond/exact_compare.h"
 
 #include <cfloat>
 #include <cmath>

@@ -1,14 +1,14 @@
 // quilfen-cli bench, render and grid, run as a separate process the way a user
 // runs them.
 
-#include "benchmark_figures.h"
-#include "escape_time.h"
-#include "escape_time_scalar.h"
-#include "instruction_set_name.h"
-#include "palette_reader.h"
-#include "picture_box.h"
-#include "test_files.h"
-#include "window_fixture.h"
+#include "bench/benchmark_figures.h"
+#include "engine/escape_time.h"
+#include "engine/escape_time_scalar.h"
+#include "bench/instruction_set_name.h"
+#include "palette/palette_reader.h"
+#include "platform/picture_box.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_fixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 // Saving the picture as a BMP file and copying it to the clipboard.
 
-#include "picture_box.h"
-#include "program_texts.h"
-#include "qt_platform.h"
-#include "test_files.h"
-#include "window_fixture.h"
+#include "platform/picture_box.h"
+#include "tests/support/program_texts.h"
+#include "platform/qt_platform.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_fixture.h"
 
 #include <QClipboard>
 #include <QDir>

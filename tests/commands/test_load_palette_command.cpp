@@ -1,11 +1,11 @@
 // Loading a palette from the menu: the dialog it asks for, the message for
 // each read result and status text, and the redraw offered after a computation.
 
-#include "picture_box.h"
-#include "program_texts.h"
-#include "qt_platform.h"
-#include "test_files.h"
-#include "window_fixture.h"
+#include "platform/picture_box.h"
+#include "tests/support/program_texts.h"
+#include "platform/qt_platform.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_fixture.h"
 
 #include <QApplication>
 #include <QComboBox>

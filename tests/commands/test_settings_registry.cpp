@@ -1,9 +1,9 @@
 // The registry stand-in on Linux: the administrator's settings file, and the
 // in-memory registry underneath it.
 
-#include "recording_registry.h"
-#include "settings_registry.h"
-#include "test_files.h"
+#include "platform/recording_registry.h"
+#include "platform/settings_registry.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Colour mapping and the drawing sequence, on a surface that records calls.
 
-#include "mandel11.h"
+#include "engine/mandel11.h"
 
 #include <QTest>
 

@@ -1,7 +1,7 @@
 // The escape-time computation against the worked examples.
 
-#include "escape_time_scalar.h"
-#include "mandel11.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/mandel11.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 // escape-time arithmetic rounds twice, so a single one would change counts.
 // g++ fuses Mul followed by Add unless -ffp-contract=off reaches every file.
 
-#include "escape_time.h"
+#include "engine/escape_time.h"
 
 #include <QFile>
 #include <QProcess>

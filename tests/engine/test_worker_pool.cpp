@@ -1,7 +1,7 @@
 // The worker pool: every item of work done exactly once, never more threads
 // than asked for, and nothing left running when run() returns.
 
-#include "worker_pool.h"
+#include "engine/worker_pool.h"
 
 #include <QTest>
 

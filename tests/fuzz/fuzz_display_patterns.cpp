@@ -16,7 +16,7 @@
 // The fuzzer's own pattern is only checked for crashes, hangs and a bounded
 // length. singleToText is checked the same way as the float patterns.
 
-#include "number_text.h"
+#include "engine/number_text.h"
 
 #include <cfloat>
 #include <cmath>

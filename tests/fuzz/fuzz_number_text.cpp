@@ -8,7 +8,7 @@
 // by the C library's strtod (correctly rounded), an overflow taken as the
 // largest double of its sign.
 
-#include "number_text.h"
+#include "engine/number_text.h"
 
 #include <cerrno>
 #include <cfloat>

@@ -10,13 +10,13 @@
 // own file cases in test_palette_reader; the registry's settings file in
 // test_settings_registry; quilfen-cli's arguments and files in test_cli.
 
-#include "escape_time_scalar.h"
-#include "md_calc_cond.h"
-#include "number_text.h"
-#include "picture_box.h"
-#include "program_texts.h"
-#include "test_files.h"
-#include "window_fixture.h"
+#include "engine/escape_time_scalar.h"
+#include "ui/calc_cond/md_calc_cond.h"
+#include "engine/number_text.h"
+#include "platform/picture_box.h"
+#include "tests/support/program_texts.h"
+#include "tests/support/test_files.h"
+#include "tests/support/window_fixture.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -1,14 +1,14 @@
 // The main window: start-up with the default colour table, its look (layout
 // and menus) and the exit command.
 
-#include "fonts.h"
-#include "form_look.h"
-#include "mandel11.h"
-#include "mandel_window.h"
-#include "picture_box.h"
-#include "program_texts.h"
-#include "scripted_platform.h"
-#include "test_files.h"
+#include "platform/fonts.h"
+#include "tests/support/form_look.h"
+#include "engine/mandel11.h"
+#include "ui/main/mandel_window.h"
+#include "platform/picture_box.h"
+#include "tests/support/program_texts.h"
+#include "platform/scripted_platform.h"
+#include "tests/support/test_files.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,10 +1,10 @@
 // The palette generator: recipes, the ramp, the file text, and that the
 // palettes we ship are exactly what their recipes make.
 
-#include "mandel11.h"
-#include "palette_maker.h"
-#include "palette_reader.h"
-#include "test_files.h"
+#include "engine/mandel11.h"
+#include "tools/palette_maker.h"
+#include "palette/palette_reader.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QTemporaryDir>

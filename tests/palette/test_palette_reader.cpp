@@ -3,10 +3,10 @@
 // expected table is computed from the pattern the test writes, never from
 // the reader.
 
-#include "mandel11.h"
-#include "palette_reader.h"
-#include "regular_file.h"
-#include "test_files.h"
+#include "engine/mandel11.h"
+#include "palette/palette_reader.h"
+#include "platform/files/regular_file.h"
+#include "tests/support/test_files.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,10 +2,10 @@
 // committed, and mandel.bmp, the whole set at the conditions dialog's preview
 // scale, drawn in the start-up palette.
 
-#include "escape_time_scalar.h"
-#include "mandel11.h"
-#include "palette_reader.h"
-#include "test_files.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/mandel11.h"
+#include "palette/palette_reader.h"
+#include "tests/support/test_files.h"
 
 #include <QImage>
 #include <QTest>

@@ -1,9 +1,9 @@
 // The image surface on its own (Qt Gui, no widgets): where a grid lands on
 // it, the pixel of a colour, resizing, and a picture too large for memory.
 
-#include "grid_picture.h"
-#include "image_surface.h"
-#include "mandel11.h"
+#include "engine/grid_picture.h"
+#include "platform/image/image_surface.h"
+#include "engine/mandel11.h"
 
 #include <QTest>
 

@@ -1,8 +1,8 @@
 // The drawing surface: user coordinates, XOR figures and the persistent image.
 
-#include "mandel11.h"
-#include "picture_box.h"
-#include "scripted_platform.h"
+#include "engine/mandel11.h"
+#include "platform/picture_box.h"
+#include "platform/scripted_platform.h"
 
 #include <QPaintEvent>
 #include <QScreen>

@@ -2,7 +2,7 @@
 // sleep when its paint arrives late, as a window manager's exposes do after
 // a dialog or menu has closed.
 
-#include "qt_platform.h"
+#include "platform/qt_platform.h"
 
 #include <QTest>
 #include <QTimer>

@@ -5,9 +5,9 @@
 
 #pragma once
 
-#include "calc_condition.h"
-#include "escape_time_simd.h"
-#include "grids.h"
+#include "engine/calc_condition.h"
+#include "engine/escape_time_simd.h"
+#include "engine/grids.h"
 
 #include <hwy/targets.h>
 

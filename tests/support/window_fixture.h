@@ -5,9 +5,9 @@
 // folder is a temporary one; without, it is the test binary's, where the
 // build puts default.qpl and mandel.bmp.
 
-#include "mandel11.h"
-#include "mandel_window.h"
-#include "scripted_platform.h"
+#include "engine/mandel11.h"
+#include "ui/main/mandel_window.h"
+#include "platform/scripted_platform.h"
 
 #include <QAction>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // The selection square and the region it selects, without a window.
 
-#include "selection_geometry.h"
+#include "engine/selection_geometry.h"
 
 #include <QTest>
 

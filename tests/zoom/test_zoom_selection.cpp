@@ -1,9 +1,9 @@
 // The zoom selection on the main window: the rubber band, the question and
 // the new region, through synthesised mouse events and the scripted platform.
 
-#include "picture_box.h"
-#include "selection_geometry.h"
-#include "window_fixture.h"
+#include "platform/picture_box.h"
+#include "engine/selection_geometry.h"
+#include "tests/support/window_fixture.h"
 
 #include <QDialog>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
-#include "about_command.h"
+#include "ui/about/about_command.h"
 
-#include "frm_about.h"
-#include "platform.h"
+#include "ui/about/frm_about.h"
+#include "platform/platform.h"
 
 namespace quilfen {
 

@@ -1,7 +1,7 @@
-#include "frm_about.h"
+#include "ui/about/frm_about.h"
 
-#include "fonts.h"
-#include "platform.h"
+#include "platform/fonts.h"
+#include "platform/platform.h"
 
 #include <QFrame>
 #include <QKeyEvent>

@@ -1,13 +1,13 @@
-#include "md_calc_cond.h"
+#include "ui/calc_cond/md_calc_cond.h"
 
-#include "fonts.h"
-#include "main_view.h"
-#include "mandel11.h"
-#include "number_text.h"
-#include "picture_box.h"
-#include "platform.h"
-#include "range_preview.h"
-#include "tick_count.h"
+#include "platform/fonts.h"
+#include "platform/main_view.h"
+#include "engine/mandel11.h"
+#include "engine/number_text.h"
+#include "platform/picture_box.h"
+#include "platform/platform.h"
+#include "ui/calc_cond/range_preview.h"
+#include "engine/tick_count.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

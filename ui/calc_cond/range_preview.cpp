@@ -1,4 +1,4 @@
-#include "range_preview.h"
+#include "ui/calc_cond/range_preview.h"
 
 #include <algorithm>
 #include <cfloat>

@@ -5,7 +5,7 @@
 // of the whole picture to the corners of the square. Plain arithmetic, so it
 // can be checked without a window.
 
-#include "picture_surface.h"
+#include "engine/picture_surface.h"
 
 #include <vector>
 

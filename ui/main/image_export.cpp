@@ -1,7 +1,7 @@
-#include "mandel_window.h"
+#include "ui/main/mandel_window.h"
 
-#include "picture_box.h"
-#include "platform.h"
+#include "platform/picture_box.h"
+#include "platform/platform.h"
 
 namespace quilfen {
 

@@ -1,14 +1,14 @@
-#include "mandel_window.h"
+#include "ui/main/mandel_window.h"
 
-#include "about_command.h"
-#include "benchmark_command.h"
-#include "calc_cond_command.h"
-#include "fonts.h"
-#include "load_palette_command.h"
-#include "mandel11.h"
-#include "palette_reader.h"
-#include "picture_box.h"
-#include "platform.h"
+#include "ui/about/about_command.h"
+#include "bench/benchmark_command.h"
+#include "ui/calc_cond/calc_cond_command.h"
+#include "platform/fonts.h"
+#include "palette/load_palette_command.h"
+#include "engine/mandel11.h"
+#include "palette/palette_reader.h"
+#include "platform/picture_box.h"
+#include "platform/platform.h"
 
 #include <QCloseEvent>
 #include <QLabel>

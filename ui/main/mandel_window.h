@@ -1,6 +1,6 @@
 #pragma once
 
-#include "main_view.h"
+#include "platform/main_view.h"
 
 #include <QMainWindow>
 

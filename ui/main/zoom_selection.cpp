@@ -2,12 +2,12 @@
 // rubber band in XOR; on release the user confirms, and the square, mapped
 // through the conditions of the picture shown, becomes the next region.
 
-#include "mandel_window.h"
+#include "ui/main/mandel_window.h"
 
-#include "mandel11.h"
-#include "picture_box.h"
-#include "platform.h"
-#include "selection_geometry.h"
+#include "engine/mandel11.h"
+#include "platform/picture_box.h"
+#include "platform/platform.h"
+#include "engine/selection_geometry.h"
 
 #include <QPointer>
 
