@@ -1,6 +1,6 @@
 #include "platform/recording_registry.h"
 
-#include "platform/memory_registry.h"
+#include "platform/settings_registry.h"
 
 namespace quilfen {
 

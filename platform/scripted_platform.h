@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/memory_registry.h"
+#include "platform/scripted_registry.h"
 #include "platform/recording_registry.h"
 #include "platform/platform.h"
 
@@ -68,7 +68,7 @@ public:
 
     // The registry: filled by the test; registryCalls, which the program
     // sees, records every open, query and close made on it.
-    MemoryRegistry fakeRegistry;
+    ScriptedRegistry fakeRegistry;
     RecordingRegistry registryCalls{fakeRegistry};
 
     std::vector<int> endRequests;

@@ -25,7 +25,7 @@ TARGETS='
 palette           tests/fuzz/fuzz_palette_reader.cpp palette/palette_reader.cpp platform/files/regular_file.cpp
 number_text       tests/fuzz/fuzz_number_text.cpp engine/number_text.cpp
 display_patterns  tests/fuzz/fuzz_display_patterns.cpp engine/number_text.cpp
-settings_registry tests/fuzz/fuzz_settings_registry.cpp platform/settings_registry.cpp platform/memory_registry.cpp platform/recording_registry.cpp platform/files/regular_file.cpp
+settings_registry tests/fuzz/fuzz_settings_registry.cpp platform/settings_registry.cpp platform/recording_registry.cpp platform/files/regular_file.cpp
 '
 INCLUDES="-I."
 CXX="${CXX_FUZZ:-clang++}"

@@ -33,7 +33,7 @@ class TestAboutBox : public QObject {
 private:
     WindowFixture<> m_fx;
 
-    MemoryRegistry& registry() { return m_fx.desktop->fakeRegistry; }
+    ScriptedRegistry& registry() { return m_fx.desktop->fakeRegistry; }
     RecordingRegistry& registryCalls() { return m_fx.desktop->registryCalls; }
 
     void verifyUnavailableMessage() { m_fx.verifyOneMessage(kUnavailable, QString(), MsgIcon::None); }
@@ -103,7 +103,7 @@ private slots:
 
     void systemInformationButtonStartsTheLauncher()
     {
-        registry().setText(kLocation1, QStringLiteral("PATH"), QStringLiteral("/opt/info/tool"));
+        registry().setValue(kLocation1, QStringLiteral("PATH"), textValue(QStringLiteral("/opt/info/tool")));
         frmAbout form;
         form.cmdSysInfo->click();
         QCOMPARE(m_fx.desktop->startedPrograms, QStringList{QStringLiteral("/opt/info/tool")});
@@ -179,14 +179,14 @@ private slots:
 
         const QString name = QStringLiteral("Value");
         switch (stored) {
-        case Stored::Text: registry().setText(kTestKey, name, QString::fromUtf8(bytes)); break;
+        case Stored::Text: registry().setValue(kTestKey, name, textValue(QString::fromUtf8(bytes))); break;
         case Stored::RawBytes: registry().setValue(kTestKey, name, {kRegSz, bytes}); break;
-        case Stored::Dword: registry().setDword(kTestKey, name, number); break;
+        case Stored::Dword: registry().setValue(kTestKey, name, dwordValue(number)); break;
         case Stored::Kind: registry().setValue(kTestKey, name, {number, bytes}); break;
         case Stored::Nothing: registry().addKey(kTestKey); break;
         case Stored::KeyMissing: registry().addKey(kTestKey + QStringLiteral("\\Other")); break;
         case Stored::KeyReadOnly:
-            registry().setText(kTestKey, name, QString::fromUtf8(bytes));
+            registry().setValue(kTestKey, name, textValue(QString::fromUtf8(bytes)));
             registry().setGrantedAccess(kTestKey, kReadControl | kKeyQueryValue | kKeyEnumerateSubKeys | kKeyNotify);
             break;
         }
@@ -254,9 +254,9 @@ private slots:
         location2.replace(QStringLiteral("<dir>"), folder);
         expectedStart.replace(QStringLiteral("<dir>"), folder);
         if (!location1.isNull())
-            registry().setText(kLocation1, QStringLiteral("PATH"), location1);
+            registry().setValue(kLocation1, QStringLiteral("PATH"), textValue(location1));
         if (!location2.isNull())
-            registry().setText(kLocation2, QStringLiteral("MSINFO"), location2);
+            registry().setValue(kLocation2, QStringLiteral("MSINFO"), textValue(location2));
         m_fx.desktop->startSucceeds = startSucceeds;
 
         frmAbout form;
@@ -284,9 +284,9 @@ private slots:
     {
         const QString folder = m_fx.folder->path();
         QVERIFY(writeFile(folder + QStringLiteral("/hardinfo"), "#!/bin/sh\n"));
-        registry().setText(kLocation1, QStringLiteral("PATH"), QStringLiteral("/opt/info/tool"));
+        registry().setValue(kLocation1, QStringLiteral("PATH"), textValue(QStringLiteral("/opt/info/tool")));
         registry().setGrantedAccess(kLocation1, kReadControl | kKeyQueryValue);
-        registry().setText(kLocation2, QStringLiteral("MSINFO"), folder);
+        registry().setValue(kLocation2, QStringLiteral("MSINFO"), textValue(folder));
         frmAbout form;
         form.StartSysInfo();
         QCOMPARE(m_fx.desktop->startedPrograms, QStringList{folder + QStringLiteral("/hardinfo")});

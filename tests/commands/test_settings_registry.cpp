@@ -1,8 +1,8 @@
 // The registry stand-in on Linux: the administrator's settings file, and the
-// in-memory registry underneath it.
+// registry double the tests fill in.
 
 #include "platform/recording_registry.h"
-#include "platform/settings_registry.h"
+#include "platform/scripted_registry.h"
 #include "tests/support/test_files.h"
 
 #include <QDir>
@@ -278,7 +278,7 @@ private slots:
         QCOMPARE(registry.closeKey(held), kErrorInvalidHandle);
     }
 
-    void memoryRegistryHonoursGrantedRights_data()
+    void scriptedRegistryHonoursGrantedRights_data()
     {
         QTest::addColumn<uint>("granted");
         QTest::addColumn<uint>("asked");
@@ -288,13 +288,13 @@ private slots:
         QTest::newRow("read and write asked, read granted") << read << (kReadControl | 0x3Fu) << 5;
         QTest::newRow("read and write asked, all granted") << 0xFFFFFFFFu << (kReadControl | 0x3Fu) << 0;
     }
-    void memoryRegistryHonoursGrantedRights()
+    void scriptedRegistryHonoursGrantedRights()
     {
         QFETCH(uint, granted);
         QFETCH(uint, asked);
         QFETCH(int, status);
-        MemoryRegistry memory;
-        memory.setText(QStringLiteral("A"), QStringLiteral("X"), QStringLiteral("1"));
+        ScriptedRegistry memory;
+        memory.setValue(QStringLiteral("A"), QStringLiteral("X"), textValue(QStringLiteral("1")));
         memory.setGrantedAccess(QStringLiteral("A"), granted);
         RecordingRegistry registry(memory);
         RegistryKey key = 0;
@@ -303,9 +303,9 @@ private slots:
         QCOMPARE(registry.opens.back().access, asked);
     }
 
-    void memoryRegistryRejectsUnknownHandles()
+    void scriptedRegistryRejectsUnknownHandles()
     {
-        MemoryRegistry memory;
+        ScriptedRegistry memory;
         memory.addKey(QStringLiteral("A\\B"));
         RecordingRegistry registry(memory);
         RegistryKey key = 0;
