@@ -88,12 +88,8 @@ QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t
     if (picture.image().isNull())
         return {};
     scaleToGrid(picture, side, side);
-    // The frame of a grid of side + 1 points a side: HalfSize = side / 2 for
-    // an even side, the same arithmetic for an odd one.
-    GridFrame frame;
-    frame.x0 = cond.CentreRe - cond.Range * 0.5;
-    frame.y0 = cond.CentreIm - cond.Range * 0.5;
-    frame.d = cond.Range / static_cast<double>(side);
+    // A grid of side + 1 points a side, as the window's of HalfSize = side / 2.
+    const GridFrame frame = gridFrame(cond, side);
     const std::int32_t columnsPerStrip = std::min(kStripColumns, side);
     const std::ptrdiff_t rows = side + 1;
     std::vector<std::int32_t> strip(static_cast<std::size_t>(columnsPerStrip) * static_cast<std::size_t>(rows));

@@ -25,12 +25,6 @@ inline constexpr double kReferenceSeconds = 1.2983;  // one computation on the r
 // How the result dialog and quilfen-cli bench name the reference machine.
 inline constexpr const char* kReferenceMachineCaption = "vs Gateway2000/Select1000  (Athron 1GHz)";
 
-// Whether the reading `now` has come a full settling delay after `t0`.
-constexpr bool settlingDone(std::uint32_t t0, std::uint32_t now)
-{
-    return ticksReached(t0, kSettlingMs, now);
-}
-
 // Mean seconds of one computation when kBenchRuns of them ran from tick
 // reading ts to tick reading t1, stored as a 32-bit float.
 float secondsPerComputation(std::uint32_t ts, std::uint32_t t1);

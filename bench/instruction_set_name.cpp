@@ -1,9 +1,6 @@
 #include "bench/instruction_set_name.h"
 
-#include "engine/escape_time.h"
-
-#include <array>
-#include <utility>
+#include "engine/escape_time_simd.h"
 
 namespace quilfen {
 
@@ -13,28 +10,14 @@ std::string instructionSetName(std::string_view target)
     // extensions of it.
     if (target.substr(0, 4) == "AVX3")
         return "AVX-512";
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 10> kNames{{
-        {"SVE_256", "SVE"},
-        {"SVE2_128", "SVE2"},
-        {"PPC8", "VSX"},
-        {"PPC9", "VSX"},
-        {"PPC10", "VSX"},
-        {"WASM", "WebAssembly SIMD"},
-        {"WASM_EMU256", "WebAssembly SIMD"},
-        {"RVV", "RISC-V V"},
-        {"EMU128", ""},
-        {"SCALAR", ""},
-    }};
-    for (const auto& [library, user] : kNames) {
-        if (target == library)
-            return std::string(user);
-    }
+    if (target == "EMU128" || target == "SCALAR")
+        return {};
     return std::string(target);
 }
 
 std::string engineInstructionSetName()
 {
-    return instructionSetName(engineInstructionSet());
+    return instructionSetName(simdTargetName());
 }
 
 }  // namespace quilfen

@@ -15,6 +15,7 @@
 #include "benchmarks/bench_support.h"
 #include "bench/benchmark_figures.h"
 #include "engine/escape_time.h"
+#include "engine/escape_time_simd.h"
 #include "engine/escape_time_scalar.h"
 #include "engine/mandel11.h"
 
@@ -154,7 +155,7 @@ void runEngine(benchmark::State& state, const Region* r, Engine e, std::int64_t 
         static_cast<double>(iterations) * static_cast<double>(state.iterations()),
         benchmark::Counter::kIsRate);
     if (e != Engine::Scalar)
-        state.SetLabel(engineInstructionSet() + " x" + std::to_string(engineThreads()));
+        state.SetLabel(simdTargetName() + " x" + std::to_string(engineThreads()));
 }
 
 void runExplore(benchmark::State& state, const ExploreRegion* r, EngineWork work)
@@ -166,7 +167,7 @@ void runExplore(benchmark::State& state, const ExploreRegion* r, EngineWork work
         benchmark::DoNotOptimize(grid.data());
         benchmark::ClobberMemory();
     }
-    state.SetLabel(engineInstructionSet() + " x" + std::to_string(engineThreads()));
+    state.SetLabel(simdTargetName() + " x" + std::to_string(engineThreads()));
 }
 
 // The benchmark region on one thread with an instruction set other than the
@@ -285,7 +286,7 @@ bool printRatios(const std::map<std::string, double>& ms)
     setEngineThreads(0);
     const int all = engineThreads();
     std::printf("\nBest of %d interleaved repetitions, real time; fast engine %s, all = %d threads\n",
-                kRepetitions, engineInstructionSet().c_str(), all);
+                kRepetitions, simdTargetName().c_str(), all);
     std::printf("%-10s %10s %10s %10s %11s %11s %9s\n", "region", "scalar ms", "1 thr ms",
                 "all ms", "1 thr/scal", "all/scal", "all/1 thr");
     Verdict v;

@@ -38,18 +38,13 @@ int engineThreads()
     return threads == 0 ? hardwareThreads() : threads;
 }
 
-std::string engineInstructionSet()
-{
-    return simdTargetName();
-}
-
 void computeIterMap(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
                     IterGrid& grid, EngineWork work)
 {
     if (halfSize < 0)
         return;
     const std::int32_t last = std::min(halfSize, kMaxHalfSize) * 2;
-    computeColumns(gridFrame(cond, halfSize), 0, last + 1, last, maxIter, grid[0].data(),
+    computeColumns(gridFrame(cond, 2 * halfSize), 0, last + 1, last, maxIter, grid[0].data(),
                    kGridSide, work);
 }
 

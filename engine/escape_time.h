@@ -6,7 +6,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 
 namespace quilfen {
 
@@ -41,9 +40,5 @@ int setEngineThreads(int threads);
 
 // Number of threads computeIterMap uses.
 int engineThreads();
-
-// Name of the instruction set computeIterMap runs with ("AVX3", "AVX2", "SSE4",
-// "NEON", …).
-std::string engineInstructionSet();
 
 }  // namespace quilfen

@@ -2,12 +2,12 @@
 
 namespace quilfen {
 
-GridFrame gridFrame(const CalcCondition& cond, std::int32_t halfSize)
+GridFrame gridFrame(const CalcCondition& cond, std::int32_t spacings)
 {
     GridFrame f;
     f.x0 = cond.CentreRe - cond.Range * 0.5;
     f.y0 = cond.CentreIm - cond.Range * 0.5;
-    f.d = cond.Range / static_cast<double>(2 * halfSize);
+    f.d = cond.Range / static_cast<double>(spacings);
     return f;
 }
 
@@ -31,8 +31,8 @@ std::int32_t escapeCount(double cr, double ci, std::int32_t maxIter)
 void computeIterMapScalar(const CalcCondition& cond, std::int32_t halfSize, std::int32_t maxIter,
                           IterGrid& grid)
 {
-    const GridFrame f = gridFrame(cond, halfSize);
     const std::int32_t last = 2 * halfSize;
+    const GridFrame f = gridFrame(cond, last);
     for (std::int32_t i = 0; i <= last; ++i) {
         const double cr = static_cast<double>(i) * f.d + f.x0;
         auto& column = grid[static_cast<std::size_t>(i)];

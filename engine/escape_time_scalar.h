@@ -7,14 +7,15 @@
 
 namespace quilfen {
 
-// Left edge, bottom edge and spacing of the grid for a region.
+// Left edge, bottom edge and spacing of the grid for a region whose width is
+// `spacings` spacings (2·HalfSize for the window's grid of 2·HalfSize + 1 points).
 struct GridFrame {
     double x0;  // real part of column 0
     double y0;  // imaginary part of row 0
     double d;   // spacing between neighbouring points
 };
 
-GridFrame gridFrame(const CalcCondition& cond, std::int32_t halfSize);
+GridFrame gridFrame(const CalcCondition& cond, std::int32_t spacings);
 
 // Escape-time count of c = cr + ci·i: the first iteration k (1 … maxIter)
 // whose |z|² exceeds 10, or maxIter + 1 if none does.

@@ -111,7 +111,6 @@ struct Section {
     int fractionZeros = 0;  // "0" after the point: decimals always printed
     int fractionMax = 0;    // "0" and "#" after the point
     bool scientific = false;
-    bool exponentPlus = false;  // "e+": a plus sign before non-negative exponents
     int exponentZeros = 0;
 };
 
@@ -136,9 +135,8 @@ Section parseSection(std::string_view pattern)
             placeholderSeen = true;
             s.point = true;
         } else if ((c == 'e' || c == 'E') && placeholderSeen && !inExponent &&
-                   i + 1 < pattern.size() && (pattern[i + 1] == '-' || pattern[i + 1] == '+')) {
+                   i + 1 < pattern.size() && pattern[i + 1] == '-') {
             s.scientific = true;
-            s.exponentPlus = pattern[i + 1] == '+';
             inExponent = true;
             ++i;
         } else if (placeholderSeen) {
@@ -195,8 +193,6 @@ std::string formatMagnitude(const Decimal& form, const Section& s, bool* zero = 
     std::string text = s.prefix + fixedDigits(d, mantissa) + 'e';
     if (exponent < 0)
         text.push_back('-');
-    else if (s.exponentPlus)
-        text.push_back('+');
     std::string digits = std::to_string(std::abs(exponent));
     if (digits.size() < static_cast<std::size_t>(s.exponentZeros))
         digits.insert(0, static_cast<std::size_t>(s.exponentZeros) - digits.size(), '0');

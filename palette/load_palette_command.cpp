@@ -58,7 +58,6 @@ void chooseAndLoadPalette(MainView& view)
 {
     FileDialogRequest dialog;
     dialog.proposedPath = platform().programDirectory() + QStringLiteral("/Default.qpl");
-    dialog.flags = kOfnHideReadOnly;
     dialog.filter = QStringLiteral("Quilfen Palette File(.qpl)|*.qpl");
     dialog.filterIndex = 1;
     const std::optional<QString> chosen = platform().openFileDialog(dialog);

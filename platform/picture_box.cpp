@@ -102,11 +102,6 @@ void PictureBox::Scale(double x1, double y1, double x2, double y2)
     m_surface.Scale(x1, y1, x2, y2);
 }
 
-QPoint PictureBox::toPixel(double x, double y) const
-{
-    return m_surface.toPixel(x, y, size());
-}
-
 QPointF PictureBox::toUser(QPointF pixel) const
 {
     return m_surface.toUser(pixel, size());

@@ -44,8 +44,6 @@ public:
         return m_surface.image();
     }
 
-    // Pixel position of a point in user coordinates (rounded to the nearest pixel).
-    QPoint toPixel(double x, double y) const;
     // User coordinates of a pixel position (for mouse events).
     QPointF toUser(QPointF pixel) const;
 

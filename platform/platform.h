@@ -31,7 +31,6 @@ struct MessageBoxRequest {
 
 // Common-dialog flags, with the values the file commands pass.
 inline constexpr unsigned kOfnOverwritePrompt = 0x2;
-inline constexpr unsigned kOfnHideReadOnly = 0x4;
 inline constexpr unsigned kOfnPathMustExist = 0x800;
 inline constexpr unsigned kOfnNoReadOnlyReturn = 0x8000;
 

@@ -42,8 +42,9 @@ public:
 
     // Left and top are kept as the area's position in its parent; width and
     // height resize the area as setArea does.
-    void setLeft(int px) override { m_position.setX(px); }
-    void setTop(int px) override { m_position.setY(px); }
+    // An image has no place on a screen: only its size matters.
+    void setLeft(int /*px*/) override {}
+    void setTop(int /*px*/) override {}
     void setWidth(int px) override;
     void setHeight(int px) override;
     void Cls() override;
@@ -63,11 +64,9 @@ public:
     // and then the whole image counts as changed.
     void setArea(QSize area);
     QSize area() const { return m_area; }
-    QPoint position() const { return m_position; }
 
     // The colour Cls and new parts of the image take.
     void setBackground(QColor background) { m_background = background; }
-    QColor background() const { return m_background; }
 
     // Wipes the drawing and shows the bitmap file at its natural size from
     // the top-left corner; false (and a blank picture) if it cannot be read,
@@ -95,7 +94,6 @@ private:
     QImage m_image;
     QSize m_imageSize;        // m_image.size() (0 × 0 when null), at hand for PSet
     QSize m_area;             // the drawing area, which Scale maps onto
-    QPoint m_position;        // in the parent's pixels
     QColor m_background;
     QRect m_dirty;            // pixels changed since the last Refresh
     UserScale m_scale;

@@ -159,7 +159,7 @@ private slots:
             QCOMPARE(request.proposedPath, m_fx.folder->path() + QStringLiteral("/Default.qpl"));
             QCOMPARE(request.filter, QStringLiteral("Quilfen Palette File(.qpl)|*.qpl"));
             QCOMPARE(request.filterIndex, 1);
-            QCOMPARE(request.flags, 4u);
+            QCOMPARE(request.flags, 0u);
         }
         QVERIFY(m_fx.desktop->messages.empty());
     }

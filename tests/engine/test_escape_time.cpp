@@ -20,7 +20,7 @@ private slots:
 
     void startUpFrame()
     {
-        const GridFrame f = gridFrame(CalcCond, HalfSize);
+        const GridFrame f = gridFrame(CalcCond, 2 * HalfSize);
         QCOMPARE(f.x0, -1.75);
         QCOMPARE(f.y0, -1.25);
         QCOMPARE(f.d, 0.00625);
@@ -108,7 +108,7 @@ private slots:
         // These points are computed exactly in both frames.
         QCOMPARE(IterMap[0][200], upright[400][200]);
         QCOMPARE(IterMap[400][0], upright[0][400]);
-        const GridFrame f = gridFrame(CalcCond, HalfSize);
+        const GridFrame f = gridFrame(CalcCond, 2 * HalfSize);
         QCOMPARE(f.x0, 0.75);
         QCOMPARE(f.d, -0.00625);
     }

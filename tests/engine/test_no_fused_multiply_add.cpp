@@ -3,6 +3,7 @@
 // g++ fuses Mul followed by Add unless -ffp-contract=off reaches every file.
 
 #include "engine/escape_time.h"
+#include "engine/escape_time_simd.h"
 
 #include <QFile>
 #include <QProcess>
@@ -44,7 +45,7 @@ private slots:
     void initTestCase()
     {
         // Also links the engine's kernel into this program.
-        qInfo("engine runs on %s", quilfen::engineInstructionSet().c_str());
+        qInfo("engine runs on %s", quilfen::simdTargetName().c_str());
     }
 
     // The detector itself, on lines as objdump prints them.

@@ -252,7 +252,7 @@ private:
                  qPrintable(m_fx.window->Label1->text()));
         QCOMPARE(m_fx.window->Label1->palette().color(QPalette::WindowText), QColor(0, 0, 0));
         // Counts of the scalar reference at the corners and the centre.
-        const GridFrame frame = gridFrame(CalcCond, HalfSize);
+        const GridFrame frame = gridFrame(CalcCond, 2 * HalfSize);
         for (int i : {0, 200, 400}) {
             for (int j : {0, 200, 400}) {
                 const double cr = static_cast<double>(i) * frame.d + frame.x0;

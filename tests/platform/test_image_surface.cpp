@@ -43,6 +43,28 @@ std::int32_t shownCount(const QImage& image, int x, int y)
 class TestImageSurface : public QObject {
     Q_OBJECT
 private slots:
+    void userScaleMapsCornersOfTheDrawingArea_data()
+    {
+        QTest::addColumn<double>("x");
+        QTest::addColumn<double>("y");
+        QTest::addColumn<QPoint>("pixel");
+        QTest::newRow("top-left corner") << 0.0 << 400.0 << QPoint(0, 0);
+        QTest::newRow("bottom-left point row 400") << 0.0 << 0.0 << QPoint(0, 400);
+        QTest::newRow("right edge column 400") << 400.0 << 200.0 << QPoint(400, 200);
+        QTest::newRow("middle") << 123.0 << 321.0 << QPoint(123, 79);
+        QTest::newRow("half a unit rounds up") << 10.5 << 300.5 << QPoint(11, 100);
+        QTest::newRow("far beyond the edge is pulled in") << -5e6 << 400.0 << QPoint(-1000000, 0);
+    }
+    void userScaleMapsCornersOfTheDrawingArea()
+    {
+        QFETCH(double, x);
+        QFETCH(double, y);
+        QFETCH(QPoint, pixel);
+        ImageSurface surface(QSize(400, 400));
+        surface.Scale(0, 400, 400, 0);
+        QCOMPARE(surface.toPixel(x, y), pixel);
+    }
+
     void colourBecomesItsPixel_data()
     {
         QTest::addColumn<Colour>("colour");

@@ -267,7 +267,7 @@ void MDCalcCond::CmdSet_Click()
     const std::uint32_t t1 = platform().tickCount();
     CalcMandel();
     const std::uint32_t t2 = platform().tickCount();
-    CalcSeconds = static_cast<float>(static_cast<std::uint32_t>(t2 - t1) / 1000.0);
+    CalcSeconds = static_cast<float>(ticksBetween(t1, t2) / 1000.0);
 
     m_view.setStatus(QStringLiteral("描画中・・・"), kRunningColour);
     DrawMandel();

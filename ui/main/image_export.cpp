@@ -11,7 +11,7 @@ void MANDEL::MenuFileSave_Click()
     // No filter and no default extension: a name typed without one is used as typed.
     FileDialogRequest dialog;
     dialog.proposedPath = platform().programDirectory() + QStringLiteral("/manimg.bmp");
-    dialog.flags = kOfnOverwritePrompt | kOfnHideReadOnly | kOfnPathMustExist | kOfnNoReadOnlyReturn;
+    dialog.flags = kOfnOverwritePrompt | kOfnPathMustExist | kOfnNoReadOnlyReturn;
     const std::optional<QString> chosen = platform().saveFileDialog(dialog);
     if (!chosen || chosen->isEmpty())
         return;
