@@ -7,7 +7,7 @@
 #include <QTest>
 
 #include "tests/support/environment_locale.h"
-#include "tests/calc_cond/exact_compare.h"
+#include "tests/support/exact_compare.h"
 
 #include <cfloat>
 #include <cmath>

@@ -4,7 +4,7 @@
 
 #include <QTest>
 
-#include "tests/calc_cond/exact_compare.h"
+#include "tests/support/exact_compare.h"
 
 #include <cfloat>
 #include <cmath>

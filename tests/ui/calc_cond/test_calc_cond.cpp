@@ -13,7 +13,7 @@
 #include <QPushButton>
 
 #include "tests/support/environment_locale.h"
-#include "tests/calc_cond/exact_compare.h"
+#include "tests/support/exact_compare.h"
 #include "tests/support/form_look.h"
 
 #include <cmath>
