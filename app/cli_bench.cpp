@@ -2,12 +2,12 @@
 // its figures worked out as the result dialog does, and the computed counts
 // checked against the scalar reference's checksum.
 
-#include "bench/benchmark_figures.h"
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
-#include "engine/escape_time.h"
+#include "bench/benchmark_figures.h"
 #include "bench/grid_checksum.h"
 #include "bench/instruction_set_name.h"
+#include "engine/escape_time.h"
 #include "engine/number_text.h"
 #include "engine/worker_pool.h"
 

@@ -29,8 +29,8 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
-#include "engine/mandel11.h"
 #include "app/utf8_locale.h"
+#include "engine/mandel11.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -3,14 +3,14 @@
 // PNG file. The counts are computed a strip of columns at a time and coloured
 // into the picture at once, so memory is the picture and one strip.
 
-#include "platform/image/bmp_writer.h"
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
 #include "engine/escape_time.h"
 #include "engine/grid_picture.h"
-#include "platform/image/image_surface.h"
 #include "engine/mandel11.h"
 #include "palette/palette_reader.h"
+#include "platform/image/bmp_writer.h"
+#include "platform/image/image_surface.h"
 
 #include <QCoreApplication>
 #include <QImage>

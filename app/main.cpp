@@ -1,9 +1,9 @@
 // Quilfen: draws the Mandelbrot set and measures floating-point speed.
 
-#include "platform/fonts.h"
-#include "ui/main/mandel_window.h"
-#include "platform/qt_platform.h"
 #include "app/utf8_locale.h"
+#include "platform/fonts.h"
+#include "platform/qt_platform.h"
+#include "ui/main/mandel_window.h"
 
 #include <QApplication>
 

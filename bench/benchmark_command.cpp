@@ -2,10 +2,10 @@
 
 #include "bench/benchmark_figures.h"
 #include "bench/grid_checksum.h"
-#include "platform/main_view.h"
-#include "engine/mandel11.h"
-#include "platform/platform.h"
 #include "bench/result_dialog.h"
+#include "engine/mandel11.h"
+#include "platform/main_view.h"
+#include "platform/platform.h"
 
 #include <QColor>
 

@@ -1,10 +1,10 @@
 #include "bench/result_dialog.h"
 
 #include "bench/benchmark_figures.h"
-#include "engine/escape_time.h"
-#include "platform/fonts.h"
 #include "bench/instruction_set_name.h"
+#include "engine/escape_time.h"
 #include "engine/mandel11.h"
+#include "platform/fonts.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -15,9 +15,9 @@
 // tools/draw-bench.sh runs it offscreen, on a private Xvfb display and on a
 // private headless weston.
 
+#include "benchmarks/bench_support.h"
 #include "engine/escape_time.h"
 #include "engine/mandel11.h"
-#include "benchmarks/bench_support.h"
 #include "platform/picture_box.h"
 #include "platform/qt_platform.h"
 

@@ -12,11 +12,11 @@
 // --require-targets makes a missed target an exit status of 2; a fast grid
 // that differs from the reference is always an exit status of 1.
 
-#include "benchmarks/bench_support.h"
 #include "bench/benchmark_figures.h"
+#include "benchmarks/bench_support.h"
 #include "engine/escape_time.h"
-#include "engine/escape_time_simd.h"
 #include "engine/escape_time_scalar.h"
+#include "engine/escape_time_simd.h"
 #include "engine/mandel11.h"
 
 #include <benchmark/benchmark.h>

@@ -1,8 +1,8 @@
 #include "palette/load_palette_command.h"
 
-#include "platform/main_view.h"
 #include "engine/mandel11.h"
 #include "palette/palette_reader.h"
+#include "platform/main_view.h"
 #include "platform/platform.h"
 
 #include <QDir>

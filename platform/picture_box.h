@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/image/image_surface.h"
 #include "engine/picture_surface.h"
+#include "platform/image/image_surface.h"
 
 #include <QImage>
 #include <QTimer>

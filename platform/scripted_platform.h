@@ -1,8 +1,8 @@
 #pragma once
 
-#include "platform/scripted_registry.h"
-#include "platform/recording_registry.h"
 #include "platform/platform.h"
+#include "platform/recording_registry.h"
+#include "platform/scripted_registry.h"
 
 #include <QStringList>
 

@@ -15,11 +15,11 @@
 // scalar reference (several minutes) and prints them as storedRegions() lists
 // them.
 
-#include "tests/support/engine_regions.h"
+#include "bench/grid_checksum.h"
 #include "engine/escape_time.h"
 #include "engine/escape_time_scalar.h"
 #include "engine/escape_time_simd.h"
-#include "bench/grid_checksum.h"
+#include "tests/support/engine_regions.h"
 
 #include <hwy/targets.h>
 

@@ -9,11 +9,11 @@
 // the square -2 … 2 at that scale: 201 × 201 pixels, the last ending at
 // 1.9999. The overlay's axes and corner lines then fall where they belong.
 
-#include "platform/image/bmp_writer.h"
 #include "engine/grid_picture.h"
-#include "platform/image/image_surface.h"
 #include "engine/mandel11.h"
 #include "palette/palette_reader.h"
+#include "platform/image/bmp_writer.h"
+#include "platform/image/image_surface.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,9 +1,9 @@
 // The benchmark menu run on the main window, with the tick count, the modal
 // result dialog and the status line under the test's control.
 
+#include "bench/result_dialog.h"
 #include "engine/escape_time_scalar.h"
 #include "platform/picture_box.h"
-#include "bench/result_dialog.h"
 #include "tests/support/window_fixture.h"
 
 #include <QLabel>

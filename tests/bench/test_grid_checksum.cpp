@@ -1,8 +1,8 @@
 // The benchmark's validation: the checksum of the count grid.
 
 #include "bench/benchmark_figures.h"
-#include "engine/escape_time_scalar.h"
 #include "bench/grid_checksum.h"
+#include "engine/escape_time_scalar.h"
 
 #include <QTest>
 

@@ -1,13 +1,13 @@
 // The benchmark result dialog: its look, figures and closing.
 
 #include "bench/benchmark_figures.h"
-#include "tests/support/environment_locale.h"
+#include "bench/result_dialog.h"
 #include "engine/escape_time.h"
 #include "engine/escape_time_simd.h"
-#include "platform/fonts.h"
-#include "tests/support/form_look.h"
 #include "engine/mandel11.h"
-#include "bench/result_dialog.h"
+#include "platform/fonts.h"
+#include "tests/support/environment_locale.h"
+#include "tests/support/form_look.h"
 
 #include <hwy/targets.h>
 

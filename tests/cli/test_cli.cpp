@@ -2,10 +2,10 @@
 // runs them.
 
 #include "bench/benchmark_figures.h"
-#include "engine/escape_time.h"
-#include "engine/escape_time_simd.h"
-#include "engine/escape_time_scalar.h"
 #include "bench/instruction_set_name.h"
+#include "engine/escape_time.h"
+#include "engine/escape_time_scalar.h"
+#include "engine/escape_time_simd.h"
 #include "palette/palette_reader.h"
 #include "platform/picture_box.h"
 #include "tests/support/test_files.h"

@@ -4,12 +4,12 @@
 // have one row per instruction set ("AVX2/start-up region"), so a failure
 // names the set.
 
+#include "bench/grid_checksum.h"
 #include "engine/escape_time.h"
 #include "engine/escape_time_scalar.h"
 #include "engine/escape_time_simd.h"
-#include "tests/support/engine_regions.h"
-#include "bench/grid_checksum.h"
 #include "engine/mandel11.h"
+#include "tests/support/engine_regions.h"
 
 #include <hwy/targets.h>
 

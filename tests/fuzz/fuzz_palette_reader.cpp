@@ -8,8 +8,8 @@
 // Loaded and none for NotPalette. Two reads into tables prefilled with
 // different values tell which values were written: those on which they agree.
 
-#include "tests/fuzz/fuzz_input_file.h"
 #include "palette/palette_reader.h"
+#include "tests/fuzz/fuzz_input_file.h"
 
 #include <cstdint>
 #include <string>

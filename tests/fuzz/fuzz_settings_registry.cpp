@@ -12,9 +12,9 @@
 // expects, a query never writes past the buffer it was given, and handles
 // are all closed again.
 
-#include "tests/fuzz/fuzz_input_file.h"
 #include "platform/recording_registry.h"
 #include "platform/settings_registry.h"
+#include "tests/fuzz/fuzz_input_file.h"
 
 #include <array>
 #include <cstdint>

@@ -11,12 +11,12 @@
 // test_settings_registry; quilfen-cli's arguments and files in test_cli.
 
 #include "engine/escape_time_scalar.h"
-#include "ui/calc_cond/md_calc_cond.h"
 #include "engine/number_text.h"
 #include "platform/picture_box.h"
 #include "tests/support/program_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_fixture.h"
+#include "ui/calc_cond/md_calc_cond.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -2,8 +2,8 @@
 // each read result and status text, and the redraw offered after a computation.
 
 #include "platform/picture_box.h"
-#include "tests/support/program_texts.h"
 #include "platform/qt_platform.h"
+#include "tests/support/program_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_fixture.h"
 

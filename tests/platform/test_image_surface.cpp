@@ -2,8 +2,8 @@
 // it, the pixel of a colour, resizing, and a picture too large for memory.
 
 #include "engine/grid_picture.h"
-#include "platform/image/image_surface.h"
 #include "engine/mandel11.h"
+#include "platform/image/image_surface.h"
 
 #include <QTest>
 

@@ -6,8 +6,8 @@
 // build puts default.qpl and mandel.bmp.
 
 #include "engine/mandel11.h"
-#include "ui/main/mandel_window.h"
 #include "platform/scripted_platform.h"
+#include "ui/main/mandel_window.h"
 
 #include <QAction>
 #include <QTemporaryDir>

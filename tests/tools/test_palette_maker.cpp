@@ -2,9 +2,9 @@
 // palettes we ship are exactly what their recipes make.
 
 #include "engine/mandel11.h"
-#include "tools/palette_maker.h"
 #include "palette/palette_reader.h"
 #include "tests/support/test_files.h"
+#include "tools/palette_maker.h"
 
 #include <QDir>
 #include <QTemporaryDir>

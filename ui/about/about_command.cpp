@@ -1,7 +1,7 @@
 #include "ui/about/about_command.h"
 
-#include "ui/about/frm_about.h"
 #include "platform/platform.h"
+#include "ui/about/frm_about.h"
 
 namespace quilfen {
 

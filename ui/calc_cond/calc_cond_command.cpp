@@ -1,7 +1,7 @@
 #include "ui/calc_cond/calc_cond_command.h"
 
-#include "ui/calc_cond/md_calc_cond.h"
 #include "platform/platform.h"
+#include "ui/calc_cond/md_calc_cond.h"
 
 #include <memory>
 

@@ -1,13 +1,13 @@
 #include "ui/calc_cond/md_calc_cond.h"
 
-#include "platform/fonts.h"
-#include "platform/main_view.h"
 #include "engine/mandel11.h"
 #include "engine/number_text.h"
+#include "engine/tick_count.h"
+#include "platform/fonts.h"
+#include "platform/main_view.h"
 #include "platform/picture_box.h"
 #include "platform/platform.h"
 #include "ui/calc_cond/range_preview.h"
-#include "engine/tick_count.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>

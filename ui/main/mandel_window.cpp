@@ -1,14 +1,14 @@
 #include "ui/main/mandel_window.h"
 
-#include "ui/about/about_command.h"
 #include "bench/benchmark_command.h"
-#include "ui/calc_cond/calc_cond_command.h"
-#include "platform/fonts.h"
-#include "palette/load_palette_command.h"
 #include "engine/mandel11.h"
+#include "palette/load_palette_command.h"
 #include "palette/palette_reader.h"
+#include "platform/fonts.h"
 #include "platform/picture_box.h"
 #include "platform/platform.h"
+#include "ui/about/about_command.h"
+#include "ui/calc_cond/calc_cond_command.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -5,9 +5,9 @@
 #include "ui/main/mandel_window.h"
 
 #include "engine/mandel11.h"
+#include "engine/selection_geometry.h"
 #include "platform/picture_box.h"
 #include "platform/platform.h"
-#include "engine/selection_geometry.h"
 
 #include <QPointer>
 

@@ -1,11 +1,11 @@
 // The about box: its look, Enter and Esc, the help menu command, the
 // registry lookup and the system information launcher.
 
-#include "tests/support/form_look.h"
-#include "ui/about/frm_about.h"
 #include "platform/qt_platform.h"
+#include "tests/support/form_look.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_fixture.h"
+#include "ui/about/frm_about.h"
 
 #include <QDir>
 #include <QFrame>

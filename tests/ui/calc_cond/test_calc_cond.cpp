@@ -1,11 +1,11 @@
 // The calculation conditions dialog, opened from the menu and driven through
 // the scripted platform.
 
-#include "ui/calc_cond/md_calc_cond.h"
 #include "platform/picture_box.h"
 #include "tests/support/program_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_fixture.h"
+#include "ui/calc_cond/md_calc_cond.h"
 
 #include <QApplication>
 #include <QLineEdit>

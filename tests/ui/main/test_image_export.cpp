@@ -1,8 +1,8 @@
 // Saving the picture as a BMP file and copying it to the clipboard.
 
 #include "platform/picture_box.h"
-#include "tests/support/program_texts.h"
 #include "platform/qt_platform.h"
+#include "tests/support/program_texts.h"
 #include "tests/support/test_files.h"
 #include "tests/support/window_fixture.h"
 

@@ -1,14 +1,14 @@
 // The main window: start-up with the default colour table, its look (layout
 // and menus) and the exit command.
 
-#include "platform/fonts.h"
-#include "tests/support/form_look.h"
 #include "engine/mandel11.h"
-#include "ui/main/mandel_window.h"
+#include "platform/fonts.h"
 #include "platform/picture_box.h"
-#include "tests/support/program_texts.h"
 #include "platform/scripted_platform.h"
+#include "tests/support/form_look.h"
+#include "tests/support/program_texts.h"
 #include "tests/support/test_files.h"
+#include "ui/main/mandel_window.h"
 
 #include <QAction>
 #include <QApplication>

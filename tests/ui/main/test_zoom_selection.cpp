@@ -1,8 +1,8 @@
 // The zoom selection on the main window: the rubber band, the question and
 // the new region, through synthesised mouse events and the scripted platform.
 
-#include "platform/picture_box.h"
 #include "engine/selection_geometry.h"
+#include "platform/picture_box.h"
 #include "tests/support/window_fixture.h"
 
 #include <QDialog>
