@@ -3,8 +3,8 @@
 // PNG file. The counts are computed a strip of columns at a time and coloured
 // into the picture at once, so memory is the picture and one strip.
 
-#include "bmp_writer.h"
 #include "cli_commands.h"
+#include "cli_files.h"
 #include "cli_options.h"
 #include "escape_time.h"
 #include "grid_picture.h"
@@ -31,22 +31,6 @@ constexpr std::int64_t kDefaultSize = 2 * kHalfSize;  // the main window's pictu
 constexpr std::int64_t kMaxSize = 16384;
 constexpr std::int32_t kStripColumns = 32;
 constexpr double kQuietSeconds = 1.0;  // no progress shown for shorter renders
-
-const char* paletteProblem(PaletteReadResult result)
-{
-    switch (result) {
-    case PaletteReadResult::OpenFailed: return "cannot be opened";
-    case PaletteReadResult::NotPalette: return "is not a palette table file";
-    case PaletteReadResult::Broken: return "is broken";
-    case PaletteReadResult::Loaded: break;
-    }
-    return nullptr;
-}
-
-bool endsWithPng(const std::string& name)
-{
-    return QString::fromStdString(name).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-}
 
 // How far a render has got, on stderr when it is a terminal and the render
 // has taken more than a second.
@@ -121,7 +105,7 @@ int runRender(const Options& options, int argc, char** argv)
     const bool defaultPalette = !options.has("--palette");
     const std::string givenPalette = options.stringOr("--palette", {});
     const auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
-    const std::string out = options.requireString("--out");
+    PictureDestination destination(options);
     options.rejectUnused();
 
     // The default palette lives beside the program, never in the current folder.
@@ -130,25 +114,22 @@ int runRender(const Options& options, int argc, char** argv)
     const std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
 
     auto table = std::make_unique<PaletteTable>();
-    const PaletteReadResult read = ReadPaletteFile(palettePath, *table);
-    if (const char* problem = paletteProblem(read)) {
-        std::fprintf(stderr, "quilfen-cli: palette %s %s\n", palettePath.c_str(), problem);
+    PaletteReadDetail why;
+    if (ReadPaletteFile(palettePath, *table, &why) != PaletteReadResult::Loaded) {
+        std::fprintf(stderr, "quilfen-cli: palette %s %s\n", palettePath.c_str(), paletteProblem(why).c_str());
         return 1;
     }
+    // Before the picture is made: a long render learns at once that its
+    // picture could not be written.
+    if (!destination.open())
+        return 1;
 
     const QImage picture = visiblePicture(cond, side, maxIter, *table);
     if (picture.isNull()) {
         std::fprintf(stderr, "quilfen-cli: no memory for a %d x %d picture\n", side, side);
         return 1;
     }
-    QString error;
-    const char* format = endsWithPng(out) ? "PNG" : "BMP";
-    // The name's own bytes: it need not be valid UTF-8.
-    if (!writeBmpAtomically(picture, QByteArray::fromStdString(out), &error, format)) {
-        std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", out.c_str(), qPrintable(error));
-        return 1;
-    }
-    return 0;
+    return destination.write(picture) ? 0 : 1;
 }
 
 }  // namespace quilfen::cli
