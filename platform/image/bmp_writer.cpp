@@ -186,7 +186,8 @@ bool AtomicImageFile::open(const QByteArray& nativePath, QString* error)
     if (!exists && ::lstat(nativePath.constData(), &link) == 0 && S_ISLNK(link.st_mode))
         return fail(error, QStringLiteral("it is a link to %1, which does not exist").arg(linkText(nativePath)));
     if (exists && !S_ISREG(old.st_mode))
-        return fail(error, QStringLiteral("it is %1, not a regular file").arg(QLatin1String(fileKindName(old.st_mode))));
+        return fail(error,
+                    QStringLiteral("it is %1, not a regular file").arg(QLatin1String(fileKindName(old.st_mode))));
     if (exists) {
         const std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(nativePath.constData(), nullptr),
                                                                    &std::free);

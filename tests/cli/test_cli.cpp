@@ -424,8 +424,9 @@ private slots:
                 // A region that takes minutes; the signal comes as soon as
                 // the temporary file is there.
                 arguments = renderArguments(-0.75, 0.0, 1e-4, 1000000, target);
-                script = QStringLiteral("sh -c '(while kill -0 $$ 2>/dev/null && ! ls -A \"%1\" | grep -q \"^[.]quilfen-\"; "
-                                        "do sleep 0.01; done; kill -%2 $$) & exec \"$0\" \"$@\"' \"$0\" \"$@\"; exit $?")
+                script = QStringLiteral("sh -c '(while kill -0 $$ 2>/dev/null && "
+                                        "! ls -A \"%1\" | grep -q \"^[.]quilfen-\"; do sleep 0.01; done; "
+                                        "kill -%2 $$) & exec \"$0\" \"$@\"' \"$0\" \"$@\"; exit $?")
                              .arg(folder.path(), kind.mid(3));
             } else {
                 // Written by a user without root's rights: into someone
@@ -666,9 +667,9 @@ private slots:
                                        << QByteArray("is not a palette table file");
         QTest::newRow("folder does not exist") << "" << "" << QByteArray() << "no/such/folder/picture.bmp"
                                                << QByteArray("cannot write");
-        QTest::newRow("a palette of 1024 entries") << "short.qpl" << "file" << rampPaletteText(kPaletteHeader, 1024)
-                                                   << "picture.bmp"
-                                                   << QByteArray("short.qpl is too short: 1024 entries found, 1025 needed");
+        QTest::newRow("a palette of 1024 entries")
+            << "short.qpl" << "file" << rampPaletteText(kPaletteHeader, 1024) << "picture.bmp"
+            << QByteArray("short.qpl is too short: 1024 entries found, 1025 needed");
         QTest::newRow("a letter in entry 17")
             << "letter.qpl" << "file" << rampPaletteText(kPaletteHeader, 17) + "1,x,3\r\n" << "picture.bmp"
             << QByteArray("letter.qpl is broken: entry 17 (of 0 to 1024) has a value that is not a whole number");
