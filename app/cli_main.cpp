@@ -44,6 +44,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <string>
 
@@ -161,5 +162,9 @@ int main(int argc, char* argv[])
     } catch (const UsageError& e) {
         std::cerr << "quilfen-cli: " << e.what() << '\n' << kUsage;
         return 2;
+    } catch (const std::exception& e) {
+        // Caught so that the stack unwinds, removing a temporary file on the way.
+        std::cerr << "quilfen-cli: " << e.what() << '\n';
+        return 1;
     }
 }
