@@ -95,7 +95,7 @@ void removeTemporaryFileOnSignals()
         struct sigaction action {};
         action.sa_handler = removeTemporaryAndEnd;
         sigemptyset(&action.sa_mask);
-        action.sa_flags = SA_RESETHAND;
+        action.sa_flags = static_cast<int>(SA_RESETHAND);  // the macro is unsigned here
         ::sigaction(signalNumber, &action, nullptr);
     }
 }
