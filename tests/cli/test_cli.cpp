@@ -347,11 +347,15 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, reason);
         // A terminal of the test's own where the row names one.
-        const int terminal = posix_openpt(O_RDWR | O_NOCTTY);
-        QVERIFY(terminal >= 0 && grantpt(terminal) == 0 && unlockpt(terminal) == 0);
-        script.replace(QStringLiteral("TERMINAL"), QString::fromLocal8Bit(ptsname(terminal)));
+        const int terminal = script.contains(QStringLiteral("TERMINAL")) ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+        if (script.contains(QStringLiteral("TERMINAL"))) {
+            if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+                QSKIP("no pseudo-terminal here");
+            script.replace(QStringLiteral("TERMINAL"), QString::fromLocal8Bit(ptsname(terminal)));
+        }
         const Outcome outcome = runCliInShell(script, arguments);
-        ::close(terminal);
+        if (terminal >= 0)
+            ::close(terminal);
         QCOMPARE(outcome.status, 1);
         QVERIFY2(outcome.err.contains("quilfen-cli: cannot write to standard output: " + reason),
                  outcome.err.constData());
