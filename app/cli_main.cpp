@@ -12,13 +12,17 @@
 //       counts are right. Wrong counts print INVALID and exit with status 1.
 //
 //   quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M
-//                      [--palette FILE] [--size N] --out FILE
+//                      [--palette FILE] [--size N] [--format bmp|png] --out FILE
 //       writes the picture the main window shows for that region, N × N
-//       pixels (default 400, the window's; up to 16384), as a PNG file when
-//       the name ends in .png and as a BMP file otherwise, coloured with FILE
-//       or with default.qpl beside the program. Shows its progress on a
+//       pixels (default 400, the window's; up to 16384), as a BMP or PNG
+//       file as the name ends in .bmp or .png (a name ending otherwise needs
+//       --format), coloured with FILE or with default.qpl beside the
+//       program. --out - writes it to standard output (BMP unless --format
+//       says otherwise), never to a terminal. Shows its progress on a
 //       terminal's stderr when it takes more than a second. An unreadable
-//       palette or a failed write: exit status 1.
+//       palette or a failed write: exit status 1. An existing file is
+//       replaced only once the new one is complete, and only if the user may
+//       write it; SIGTERM, SIGINT or SIGHUP leave it as it was.
 //
 //   quilfen-cli --help (or -h): this usage on standard output, exit status 0.
 //
@@ -28,6 +32,7 @@
 // stderr with the system's reason, exit status 1.
 
 #include "app/cli_commands.h"
+#include "app/cli_files.h"
 #include "app/cli_options.h"
 #include "app/utf8_locale.h"
 #include "engine/mandel11.h"
@@ -39,6 +44,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <string>
 
@@ -92,7 +98,7 @@ constexpr const char* kUsage =
     "usage: quilfen-cli grid --centre-re X --centre-im Y --range R --max-iter M\n"
     "       quilfen-cli bench [--runs N] [--threads T] [--json]\n"
     "       quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M"
-    " [--palette FILE] [--size N] --out FILE\n"
+    " [--palette FILE] [--size N] [--format bmp|png] --out FILE\n"
     "       quilfen-cli --help\n"
     "options may also be written --name=value\n";
 
@@ -132,6 +138,8 @@ int main(int argc, char* argv[])
     // A file size limit (ulimit -f) then fails the write with "File too large"
     // instead of ending the program.
     std::signal(SIGXFSZ, SIG_IGN);
+    // An interrupted render leaves no temporary file behind.
+    removeTemporaryFileOnSignals();
     // render's QCoreApplication would switch a C or POSIX locale's character
     // type to UTF-8 itself, with a warning on standard error.
     quilfen::preferUtf8CharacterType();
@@ -150,9 +158,13 @@ int main(int argc, char* argv[])
             return runBench(options);
         if (command == "render")
             return runRender(options, argc, argv);
-        throw UsageError("unknown command '" + command + "'");
+        throw UsageError("unknown command " + quoted(command));
     } catch (const UsageError& e) {
         std::cerr << "quilfen-cli: " << e.what() << '\n' << kUsage;
         return 2;
+    } catch (const std::exception& e) {
+        // Caught so that the stack unwinds, removing a temporary file on the way.
+        std::cerr << "quilfen-cli: " << e.what() << '\n';
+        return 1;
     }
 }

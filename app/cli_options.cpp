@@ -62,14 +62,39 @@ bool beyondLargest(std::string_view text)
         position = -static_cast<long long>(next);
     return position + exponent > 0;
 }
+
+constexpr std::size_t kQuotedCharacters = 40;
+
+// An option name, cut as quoted() cuts a value; a name is never that long
+// unless it is a mistake.
+std::string shortened(const std::string& name)
+{
+    const std::string inQuotes = quoted(name);
+    return inQuotes.substr(1, inQuotes.size() - 2);
+}
 }  // namespace
+
+std::string quoted(std::string_view text)
+{
+    // A character starts at each byte that is not a UTF-8 continuation
+    // byte, so a cut never splits one.
+    std::size_t cut = 0;
+    for (std::size_t characters = 0; cut < text.size(); ++cut) {
+        if ((static_cast<unsigned char>(text[cut]) & 0xC0) != 0x80 && characters++ == kQuotedCharacters)
+            break;
+    }
+    std::string shown = "'";
+    shown.append(text.substr(0, cut));
+    shown.append(cut < text.size() ? "\xE2\x80\xA6'" : "'");  // "…" in UTF-8
+    return shown;
+}
 
 Options::Options(int argc, char** argv)
 {
     for (int k = 0; k < argc; ++k) {
         std::string name = argv[k];
         if (!isOptionName(name))
-            throw UsageError("unexpected argument '" + name + "'");
+            throw UsageError("unexpected argument " + quoted(name));
         // "--name=value" is "--name value".
         std::optional<std::string> value;
         if (const std::size_t equals = name.find('='); equals != std::string::npos) {
@@ -77,9 +102,11 @@ Options::Options(int argc, char** argv)
             name.resize(equals);
         }
         if (m_values.count(name) || m_flags.count(name))
-            throw UsageError("option " + name + " given twice");
-        if (!value && k + 1 < argc && !isOptionName(argv[k + 1]))
+            throw UsageError("option " + shortened(name) + " given twice");
+        if (!value && k + 1 < argc && !isOptionName(argv[k + 1])) {
             value = argv[++k];
+            m_valueApart.insert(name);
+        }
         if (value)
             m_values[name] = *value;
         else
@@ -95,8 +122,10 @@ bool Options::has(const std::string& name) const
 bool Options::flag(const std::string& name) const
 {
     m_used.insert(name);
-    if (m_values.count(name))
-        throw UsageError("option " + name + " takes no value");
+    // "--json extra" is a flag and a stray argument, "--json=extra" a value.
+    if (const auto it = m_values.find(name); it != m_values.end())
+        throw UsageError(m_valueApart.count(name) ? "unexpected argument " + quoted(it->second)
+                                                  : "option " + name + " takes no value");
     return m_flags.count(name) != 0;
 }
 
@@ -120,7 +149,7 @@ double Options::requireDouble(const std::string& name) const
     const std::string written = requireString(name);
     const std::string_view text = trimmed(written);
     auto refuse = [&](const std::string& why) {
-        return UsageError("option " + name + ": '" + written + "' " + why);
+        return UsageError("option " + name + ": " + quoted(written) + " " + why);
     };
     if (text.empty())
         throw refuse("is empty, not a number");
@@ -171,9 +200,9 @@ std::int64_t Options::requireInt(const std::string& name, std::int64_t low, std:
     const std::string range = "from " + std::to_string(low) + " to " + std::to_string(high);
     if (text.empty() || (error != std::errc() && error != std::errc::result_out_of_range) ||
         end != text.data() + text.size())
-        throw UsageError("option " + name + ": '" + written + "' is not a whole number " + range);
+        throw UsageError("option " + name + ": " + quoted(written) + " is not a whole number " + range);
     if (error == std::errc::result_out_of_range || value < low || value > high)
-        throw UsageError("option " + name + ": '" + written + "' is outside the range " + range);
+        throw UsageError("option " + name + ": " + quoted(written) + " is outside the range " + range);
     return value;
 }
 
@@ -191,10 +220,10 @@ void Options::rejectUnused() const
 {
     for (const auto& [name, value] : m_values)
         if (!m_used.count(name))
-            throw UsageError("unknown option " + name);
+            throw UsageError("unknown option " + shortened(name));
     for (const auto& name : m_flags)
         if (!m_used.count(name))
-            throw UsageError("unknown option " + name);
+            throw UsageError("unknown option " + shortened(name));
 }
 
 }  // namespace quilfen::cli

@@ -5,12 +5,17 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 namespace quilfen::cli {
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// A text from the command line as a message shows it: in single quotes, cut
+// after its first 40 characters (not bytes) with "…" to show the cut.
+std::string quoted(std::string_view text);
 
 // "--name value" and "--name=value" pairs and bare "--flag"s of a command line.
 class Options {
@@ -19,6 +24,7 @@ public:
     Options(int argc, char** argv);
 
     bool has(const std::string& name) const;
+    // Whether a flag was given; a value after it is refused.
     bool flag(const std::string& name) const;
     std::string requireString(const std::string& name) const;
     std::string stringOr(const std::string& name, const std::string& fallback) const;
@@ -37,6 +43,7 @@ public:
 private:
     std::map<std::string, std::string> m_values;
     std::set<std::string> m_flags;
+    std::set<std::string> m_valueApart;  // names whose value was the next argument
     mutable std::set<std::string> m_used;
 };
 

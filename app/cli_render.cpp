@@ -4,12 +4,12 @@
 // into the picture at once, so memory is the picture and one strip.
 
 #include "app/cli_commands.h"
+#include "app/cli_files.h"
 #include "app/cli_options.h"
 #include "engine/escape_time.h"
 #include "engine/grid_picture.h"
 #include "engine/mandel11.h"
 #include "palette/palette_reader.h"
-#include "platform/image/bmp_writer.h"
 #include "platform/image/image_surface.h"
 
 #include <QCoreApplication>
@@ -31,22 +31,6 @@ constexpr std::int64_t kDefaultSize = 2 * kHalfSize;  // the main window's pictu
 constexpr std::int64_t kMaxSize = 16384;
 constexpr std::int32_t kStripColumns = 32;
 constexpr double kQuietSeconds = 1.0;  // no progress shown for shorter renders
-
-const char* paletteProblem(PaletteReadResult result)
-{
-    switch (result) {
-    case PaletteReadResult::OpenFailed: return "cannot be opened";
-    case PaletteReadResult::NotPalette: return "is not a palette table file";
-    case PaletteReadResult::Broken: return "is broken";
-    case PaletteReadResult::Loaded: break;
-    }
-    return nullptr;
-}
-
-bool endsWithPng(const std::string& name)
-{
-    return QString::fromStdString(name).endsWith(QStringLiteral(".png"), Qt::CaseInsensitive);
-}
 
 // How far a render has got, on stderr when it is a terminal and the render
 // has taken more than a second.
@@ -117,7 +101,7 @@ int runRender(const Options& options, int argc, char** argv)
     const bool defaultPalette = !options.has("--palette");
     const std::string givenPalette = options.stringOr("--palette", {});
     const auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
-    const std::string out = options.requireString("--out");
+    PictureDestination destination(options);
     options.rejectUnused();
 
     // The default palette lives beside the program, never in the current folder.
@@ -126,25 +110,22 @@ int runRender(const Options& options, int argc, char** argv)
     const std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
 
     auto table = std::make_unique<PaletteTable>();
-    const PaletteReadResult read = ReadPaletteFile(palettePath, *table);
-    if (const char* problem = paletteProblem(read)) {
-        std::fprintf(stderr, "quilfen-cli: palette %s %s\n", palettePath.c_str(), problem);
+    PaletteReadDetail why;
+    if (ReadPaletteFile(palettePath, *table, &why) != PaletteReadResult::Loaded) {
+        std::fprintf(stderr, "quilfen-cli: palette %s %s\n", palettePath.c_str(), paletteProblem(why).c_str());
         return 1;
     }
+    // Before the picture is made: a long render learns at once that its
+    // picture could not be written.
+    if (!destination.open())
+        return 1;
 
     const QImage picture = visiblePicture(cond, side, maxIter, *table);
     if (picture.isNull()) {
         std::fprintf(stderr, "quilfen-cli: no memory for a %d x %d picture\n", side, side);
         return 1;
     }
-    QString error;
-    const char* format = endsWithPng(out) ? "PNG" : "BMP";
-    // The name's own bytes: it need not be valid UTF-8.
-    if (!writeBmpAtomically(picture, QByteArray::fromStdString(out), &error, format)) {
-        std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", out.c_str(), qPrintable(error));
-        return 1;
-    }
-    return 0;
+    return destination.write(picture) ? 0 : 1;
 }
 
 }  // namespace quilfen::cli

@@ -41,6 +41,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <string_view>
@@ -87,6 +88,7 @@ public:
     }
 
     bool failed() const { return m_failed; }
+    int errorNumber() const { return m_errorNumber; }
 
 private:
     // Makes at least want bytes available unless the file ends first.
@@ -101,6 +103,7 @@ private:
             if (got == 0) {
                 m_atEnd = true;
                 m_failed = std::ferror(m_file) != 0;
+                m_errorNumber = m_failed ? errno : 0;
             }
         }
         return m_len - m_pos >= want;
@@ -112,6 +115,7 @@ private:
     std::size_t m_len = 0;
     bool m_atEnd = false;
     bool m_failed = false;
+    int m_errorNumber = 0;  // errno of the failed read
 };
 
 bool isBlank(int c) { return c == ' ' || c == '\t'; }
@@ -212,23 +216,39 @@ struct FileCloser {
 };
 
 // The file at path opened for reading, or nullptr when it cannot be opened
-// or is not a regular file.
-std::FILE* openRegularStream(const std::string& path)
+// or is not a regular file; then detail says which.
+std::FILE* openRegularStream(const std::string& path, PaletteReadDetail& detail)
 {
-    const int fd = openRegularFile(path);
-    if (fd < 0)
-        return nullptr;
-    std::FILE* file = ::fdopen(fd, "rb");
-    if (!file)
-        ::close(fd);
+    mode_t fileType = 0;
+    const int fd = openRegularFile(path, &fileType);
+    std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "rb");
+    if (!file) {
+        detail.errorNumber = errno;
+        if (fd >= 0)
+            ::close(fd);
+        detail.problem = fileType != 0 ? PaletteProblem::NotRegularFile : PaletteProblem::CannotOpen;
+        detail.fileType = fileType;
+    }
     return file;
+}
+
+// Broken, for that reason unless a read failed.
+PaletteReadResult brokenBy(PaletteReadDetail& detail, PaletteProblem problem, const ByteStream& in)
+{
+    detail.problem = in.failed() ? PaletteProblem::ReadFailed : problem;
+    if (in.failed())
+        detail.errorNumber = in.errorNumber();
+    return PaletteReadResult::Broken;
 }
 
 }  // namespace
 
-PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
+PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table, PaletteReadDetail* detailOut)
 {
-    const std::unique_ptr<std::FILE, FileCloser> file(openRegularStream(path));
+    PaletteReadDetail ignored;
+    PaletteReadDetail& detail = detailOut ? *detailOut : ignored;
+    detail = {};
+    const std::unique_ptr<std::FILE, FileCloser> file(openRegularStream(path, detail));
     if (!file)
         return PaletteReadResult::OpenFailed;
 
@@ -240,21 +260,30 @@ PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table)
     case FieldStatus::Read:
         break;
     case FieldStatus::TooLong:
+        detail.problem = PaletteProblem::NoHeader;
         return PaletteReadResult::NotPalette;
     case FieldStatus::NoField:
+        return brokenBy(detail, PaletteProblem::Empty, in);
     case FieldStatus::Unreadable:
-        return PaletteReadResult::Broken;
+        // An unclosed quote: whatever it holds, it is not the header.
+        return brokenBy(detail, PaletteProblem::NoHeader, in);
     }
-    if (!field.clean || field.text != kHeader)
+    if (!field.clean || field.text != kHeader) {
+        detail.problem = PaletteProblem::NoHeader;
         return PaletteReadResult::NotPalette;
+    }
 
     for (auto& entry : table) {
         for (auto& component : entry) {
             std::int16_t value = 0;
-            if (readField(in, true, field) != FieldStatus::Read || !parseValue(field, value))
-                return PaletteReadResult::Broken;
+            const FieldStatus status = readField(in, true, field);
+            if (status == FieldStatus::NoField)
+                return brokenBy(detail, PaletteProblem::TooShort, in);
+            if (status != FieldStatus::Read || !parseValue(field, value))
+                return brokenBy(detail, PaletteProblem::BadValue, in);
             component = value;
         }
+        ++detail.entries;
     }
     return PaletteReadResult::Loaded;
 }

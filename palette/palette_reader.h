@@ -16,8 +16,30 @@ enum class PaletteReadResult {
     Loaded,      // all 1025 entries were read
 };
 
-// Reads a palette table file into table, each value stored as soon as it is read.
-PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table);
+// Why a read did not load the whole table, for a message that says so; the
+// window shows only the result.
+enum class PaletteProblem {
+    None,
+    CannotOpen,      // errorNumber says why
+    NotRegularFile,  // fileType holds its S_IFMT bits
+    Empty,           // no field at all: empty, or only blanks (Broken)
+    NoHeader,        // NotPalette
+    TooShort,        // the file ends after `entries` complete entries (Broken)
+    BadValue,        // after `entries` complete entries, a field that is no value (Broken)
+    ReadFailed,      // errorNumber says why (Broken)
+};
+
+struct PaletteReadDetail {
+    PaletteProblem problem = PaletteProblem::None;
+    int entries = 0;        // complete entries stored in the table
+    int errorNumber = 0;    // errno of the open or read that failed
+    unsigned fileType = 0;  // for NotRegularFile
+};
+
+// Reads a palette table file into table, each value stored as soon as it is
+// read; says why into detail when given.
+PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table,
+                                  PaletteReadDetail* detail = nullptr);
 
 // Reads into the engine's PalTable.
 PaletteReadResult ReadPaletteFile(const std::string& path);

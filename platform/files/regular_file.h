@@ -7,6 +7,8 @@
 // socket. Only a regular file, or a link to one, is opened, and never with a
 // wait.
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
 
@@ -14,8 +16,13 @@ namespace quilfen {
 
 // Opens path for reading if it is a regular file (or a link to one). Returns
 // the descriptor (close-on-exec, blocking reads), or -1 with errno set: the
-// open's own errno, or EINVAL for something that is not a regular file.
-int openRegularFile(const std::string& path);
+// open's own errno, or EINVAL for something that is not a regular file, whose
+// S_IFMT bits then go to fileType if given.
+int openRegularFile(const std::string& path, mode_t* fileType = nullptr);
+
+// What a file that is not a regular file is, in words: "a folder", "a named
+// pipe", "a socket", "a character device", "a block device".
+const char* fileKindName(mode_t fileType);
 
 enum class FileReadStatus {
     Read,        // bytes holds the whole file

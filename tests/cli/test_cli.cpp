@@ -19,8 +19,11 @@
 #include <QStandardPaths>
 
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
 #include <memory>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,19 +139,28 @@ private slots:
     void badArgumentsGiveStatus2_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("no command") << QStringList{};
-        QTest::newRow("unknown command") << QStringList{"frobnicate"};
-        QTest::newRow("bench: zero runs") << QStringList{"bench", "--runs", "0"};
-        QTest::newRow("bench: runs not a number") << QStringList{"bench", "--runs", "many"};
-        QTest::newRow("bench: runs without a value") << QStringList{"bench", "--runs"};
-        QTest::newRow("bench: zero threads") << QStringList{"bench", "--threads", "0"};
-        QTest::newRow("bench: negative threads") << QStringList{"bench", "--threads", "-2"};
+        QTest::addColumn<QByteArray>("message");  // what stderr says after "quilfen-cli: "
+        QTest::newRow("no command") << QStringList{} << QByteArray("missing command");
+        QTest::newRow("unknown command") << QStringList{"frobnicate"} << QByteArray("unknown command 'frobnicate'");
+        QTest::newRow("bench: zero runs") << QStringList{"bench", "--runs", "0"}
+                                          << QByteArray("option --runs: '0' is outside the range from 1 to 100000");
+        QTest::newRow("bench: runs not a number") << QStringList{"bench", "--runs", "many"}
+                                                  << QByteArray("option --runs: 'many' is not a whole number");
+        QTest::newRow("bench: runs without a value") << QStringList{"bench", "--runs"}
+                                                     << QByteArray("option --runs needs a value");
+        QTest::newRow("bench: zero threads") << QStringList{"bench", "--threads", "0"}
+                                             << QByteArray("option --threads: '0' is outside the range");
+        QTest::newRow("bench: negative threads") << QStringList{"bench", "--threads", "-2"}
+                                                 << QByteArray("option --threads: '-2' is outside the range");
         QTest::newRow("bench: more threads than the engine runs")
-            << QStringList{"bench", "--threads", "65"};
-        QTest::newRow("bench: json with a value") << QStringList{"bench", "--json", "yes"};
-        QTest::newRow("bench: unknown option") << QStringList{"bench", "--fast"};
-        QTest::newRow("bench: stray argument") << QStringList{"bench", "4"};
-        QTest::newRow("render: nothing") << QStringList{"render"};
+            << QStringList{"bench", "--threads", "65"} << QByteArray("option --threads: '65' is outside the range");
+        QTest::newRow("bench: json and a stray argument") << QStringList{"bench", "--json", "extra"}
+                                                          << QByteArray("unexpected argument 'extra'");
+        QTest::newRow("bench: json with a value") << QStringList{"bench", "--json=yes"}
+                                                  << QByteArray("option --json takes no value");
+        QTest::newRow("bench: unknown option") << QStringList{"bench", "--fast"} << QByteArray("unknown option --fast");
+        QTest::newRow("bench: stray argument") << QStringList{"bench", "4"} << QByteArray("unexpected argument '4'");
+        QTest::newRow("render: nothing") << QStringList{"render"} << QByteArray("missing option --centre-re");
         // A command with a whole region, then what follows it.
         const auto withRegion = [](const char* command, const char* centreRe, const char* range,
                                    const char* maxIter, QStringList rest) {
@@ -157,30 +169,58 @@ private slots:
                    rest;
         };
         const QStringList out{"--out", "x.bmp"};
-        QTest::newRow("render: no output") << withRegion("render", "0", "1", "5", {});
-        QTest::newRow("render: centre not a number") << withRegion("render", "abc", "1", "5", out);
-        QTest::newRow("render: infinite range") << withRegion("render", "0", "inf", "5", out);
-        QTest::newRow("render: limit 0") << withRegion("render", "0", "1", "0", out);
-        QTest::newRow("render: size 0") << withRegion("render", "0", "1", "5", out + QStringList{"--size", "0"});
+        const QByteArray outside("is outside the range");
+        QTest::newRow("render: no output") << withRegion("render", "0", "1", "5", {})
+                                           << QByteArray("missing option --out");
+        QTest::newRow("render: centre not a number") << withRegion("render", "abc", "1", "5", out)
+                                                     << QByteArray("option --centre-re: 'abc' is not a number");
+        QTest::newRow("render: infinite range") << withRegion("render", "0", "inf", "5", out)
+                                                << QByteArray("option --range: 'inf' is infinite");
+        QTest::newRow("render: limit 0") << withRegion("render", "0", "1", "0", out)
+                                         << QByteArray("option --max-iter: '0' ") + outside;
+        QTest::newRow("render: size 0") << withRegion("render", "0", "1", "5", out + QStringList{"--size", "0"})
+                                        << QByteArray("option --size: '0' ") + outside;
         QTest::newRow("render: size above the cap")
-            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "16385"});
+            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "16385"})
+            << QByteArray("option --size: '16385' is outside the range from 1 to 16384");
         QTest::newRow("render: size not a number")
-            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "big"});
+            << withRegion("render", "0", "1", "5", out + QStringList{"--size", "big"})
+            << QByteArray("option --size: 'big' is not a whole number");
         QTest::newRow("render: palette without a file")
-            << withRegion("render", "0", "1", "5", out + QStringList{"--palette"});
+            << withRegion("render", "0", "1", "5", out + QStringList{"--palette"})
+            << QByteArray("option --palette needs a value");
         QTest::newRow("render: option twice")
-            << withRegion("render", "0", "1", "5", out + QStringList{"--centre-re", "0"});
-        QTest::newRow("grid: nothing") << QStringList{"grid"};
-        QTest::newRow("grid: limit above the cap") << withRegion("grid", "0", "1", "1000001", {});
-        QTest::newRow("grid: unknown option") << withRegion("grid", "0", "1", "5", {"--bogus", "1"});
+            << withRegion("render", "0", "1", "5", out + QStringList{"--centre-re", "0"})
+            << QByteArray("option --centre-re given twice");
+        QTest::newRow("render: a name ending in .jpg")
+            << withRegion("render", "0", "1", "5", {"--out", "x.jpg"})
+            << QByteArray("option --out: 'x.jpg' ends neither in .bmp nor in .png");
+        QTest::newRow("render: a name without an ending")
+            << withRegion("render", "0", "1", "5", {"--out", "picture"})
+            << QByteArray("option --out: 'picture' ends neither in .bmp nor in .png");
+        QTest::newRow("render: an empty name") << withRegion("render", "0", "1", "5", {"--out", ""})
+                                               << QByteArray("--out is empty: give a file name");
+        QTest::newRow("render: format jpg") << withRegion("render", "0", "1", "5", out + QStringList{"--format", "jpg"})
+                                            << QByteArray("option --format: 'jpg' is neither bmp nor png");
+        // Characters, not bytes: a cut after 40 bytes would keep 20 of them.
+        const QString longName = QString(41, QChar(0xE9)) + QString(99955, QLatin1Char('x')) + QStringLiteral(".jpg");
+        QTest::newRow("render: a 100,000-character name, quoted to its first 40 characters")
+            << withRegion("render", "0", "1", "5", {"--out", longName})
+            << "option --out: '" + QString(40, QChar(0xE9)).toUtf8() + "\xE2\x80\xA6' ends neither";
+        QTest::newRow("grid: nothing") << QStringList{"grid"} << QByteArray("missing option --centre-re");
+        QTest::newRow("grid: limit above the cap") << withRegion("grid", "0", "1", "1000001", {})
+                                                   << QByteArray("option --max-iter: '1000001' ") + outside;
+        QTest::newRow("grid: unknown option") << withRegion("grid", "0", "1", "5", {"--bogus", "1"})
+                                              << QByteArray("unknown option --bogus");
     }
     void badArgumentsGiveStatus2()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(QByteArray, message);
         QTemporaryDir folder;
         const Outcome outcome = runCli(arguments, folder.path());
         QCOMPARE(outcome.status, 2);
-        QVERIFY(outcome.err.startsWith("quilfen-cli: "));
+        QVERIFY2(outcome.err.startsWith("quilfen-cli: " + message), outcome.err.constData());
         QVERIFY(outcome.err.contains("usage:"));
         QVERIFY(outcome.out.isEmpty());
         QVERIFY(QDir(folder.path()).isEmpty());
@@ -294,13 +334,29 @@ private slots:
                                                                 << QByteArray("Bad file descriptor");
         QTest::newRow("help into a full device") << "exec \"$0\" \"$@\" >/dev/full" << QStringList{"--help"}
                                                  << QByteArray("No space left on device");
+        const QStringList render = renderArguments(-0.5, 0.0, 2.5, 50, QStringLiteral("-"));
+        QTest::newRow("render --out - into a full device") << "exec \"$0\" \"$@\" >/dev/full" << render
+                                                           << QByteArray("No space left on device");
+        QTest::newRow("render --out - with standard output closed") << "exec \"$0\" \"$@\" >&-" << render
+                                                                    << QByteArray("Bad file descriptor");
+        QTest::newRow("render --out - to a terminal") << "exec \"$0\" \"$@\" >TERMINAL" << render
+                                                      << QByteArray("it is a terminal");
     }
     void standardOutputFailures()
     {
         QFETCH(QString, script);
         QFETCH(QStringList, arguments);
         QFETCH(QByteArray, reason);
+        // A terminal of the test's own where the row names one.
+        const int terminal = script.contains(QStringLiteral("TERMINAL")) ? posix_openpt(O_RDWR | O_NOCTTY) : -1;
+        if (script.contains(QStringLiteral("TERMINAL"))) {
+            if (terminal < 0 || grantpt(terminal) != 0 || unlockpt(terminal) != 0)
+                QSKIP("no pseudo-terminal here");
+            script.replace(QStringLiteral("TERMINAL"), QString::fromLocal8Bit(ptsname(terminal)));
+        }
         const Outcome outcome = runCliInShell(script, arguments);
+        if (terminal >= 0)
+            ::close(terminal);
         QCOMPARE(outcome.status, 1);
         QVERIFY2(outcome.err.contains("quilfen-cli: cannot write to standard output: " + reason),
                  outcome.err.constData());
@@ -311,16 +367,24 @@ private slots:
     // beside the target that must stay as it was.
     void renderOutFailures_data()
     {
-        QTest::addColumn<QString>("kind");  // pipe, device, socket, file size limit, full disk
-        QTest::addColumn<QByteArray>("reason");
+        QTest::addColumn<QString>("kind");  // pipe, device, socket, file size limit, full disk, ...
+        QTest::addColumn<QByteArray>("reason");  // none: ended by the signal the kind names
         QTest::newRow("a named pipe") << "pipe" << QByteArray("it is a named pipe, not a regular file");
         QTest::newRow("a character device like /dev/null")
             << "device" << QByteArray("it is a character device, not a regular file");
         QTest::newRow("a socket") << "socket" << QByteArray("it is a socket, not a regular file");
         QTest::newRow("a folder") << "folder" << QByteArray("it is a folder, not a regular file");
+        QTest::newRow("a link to a file that does not exist")
+            << "dangling link" << QByteArray("it is a link to nowhere/picture.bmp, which does not exist");
         QTest::newRow("a file size limit (ulimit -f)") << "file size limit" << QByteArray("File too large");
         QTest::newRow("a full disk") << "full disk" << QByteArray("No space left on device");
         QTest::newRow("a folder the user may not write") << "not permitted" << QByteArray("Permission denied");
+        QTest::newRow("the user's own file of mode 444") << "read-only file" << QByteArray("Permission denied");
+        QTest::newRow("root's file of mode 644, in a folder the user may write")
+            << "root's file" << QByteArray("Permission denied");
+        QTest::newRow("ended by SIGTERM while rendering") << "SIGTERM" << QByteArray();
+        QTest::newRow("ended by SIGINT while rendering") << "SIGINT" << QByteArray();
+        QTest::newRow("ended by SIGHUP while rendering") << "SIGHUP" << QByteArray();
     }
     void renderOutFailures()
     {
@@ -333,6 +397,10 @@ private slots:
         QStringList arguments = renderArguments(-0.5, 0.0, 2.5, 50, target);
         QTemporaryDir paletteFolder;
         mode_t kindBits = S_IFREG;
+        const int signal = kind == QLatin1String("SIGTERM") ? SIGTERM
+                           : kind == QLatin1String("SIGINT") ? SIGINT
+                           : kind == QLatin1String("SIGHUP") ? SIGHUP
+                                                              : 0;
         if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
             if (!makeSpecialFile(target, kind))
                 QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
@@ -340,6 +408,9 @@ private slots:
         } else if (kind == QLatin1String("folder")) {
             QVERIFY(QDir().mkdir(target));
             kindBits = S_IFDIR;
+        } else if (kind == QLatin1String("dangling link")) {
+            QVERIFY(QFile::link(QStringLiteral("nowhere/picture.bmp"), target));
+            kindBits = S_IFLNK;
         } else {
             QVERIFY(writeFile(target, "the old picture"));
             if (kind == QLatin1String("file size limit")) {
@@ -354,14 +425,28 @@ private slots:
                                         "printf \"the old picture\" >\"$1/picture.bmp\"; d=$1; shift; \"$0\" \"$@\"; "
                                         "s=$?; cat \"$d/picture.bmp\"; echo; ls -A \"$d\"; exit $s' \"$0\" '%1' \"$@\"")
                              .arg(folder.path());
+            } else if (signal != 0) {
+                // A region that takes minutes; the signal comes as soon as
+                // the temporary file is there.
+                arguments = renderArguments(-0.75, 0.0, 1e-4, 1000000, target);
+                script = QStringLiteral("sh -c '(while kill -0 $$ 2>/dev/null && "
+                                        "! ls -A \"%1\" | grep -q \"^[.]quilfen-\"; do sleep 0.01; done; "
+                                        "kill -%2 $$) & exec \"$0\" \"$@\"' \"$0\" \"$@\"; exit $?")
+                             .arg(folder.path(), kind.mid(3));
             } else {
-                // Someone else's folder, written by a user without root's rights.
+                // Written by a user without root's rights: into someone
+                // else's folder, over the user's own read-only file, over
+                // root's file.
                 if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty())
                     QSKIP("needs root and setpriv to run as another user");
-                QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
-                                                                 QFile::ReadOther | QFile::ExeOther));
-                QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther |
-                                                          QFile::WriteOther));
+                const bool folderWritable = kind != QLatin1String("not permitted");
+                QCOMPARE(chmod(QFile::encodeName(folder.path()).constData(), folderWritable ? 0777 : 0755), 0);
+                QCOMPARE(chmod(native.constData(), kind == QLatin1String("not permitted")    ? 0666
+                                                   : kind == QLatin1String("read-only file") ? 0444
+                                                                                             : 0644),
+                         0);
+                if (kind == QLatin1String("read-only file"))
+                    QCOMPARE(chown(native.constData(), 65534, 65534), 0);
                 // The palette from where that user may read it: the build
                 // folder beside the program may lie under root's own home.
                 const QString palette = paletteFolder.filePath(QStringLiteral("default.qpl"));
@@ -374,11 +459,20 @@ private slots:
                 script = QStringLiteral("exec setpriv --reuid=65534 --regid=65534 --clear-groups \"$0\" \"$@\"");
             }
         }
+        struct stat before {};
+        lstat(native.constData(), &before);
         const Outcome outcome = runCliInShell(script, arguments);
         if (kind == QLatin1String("full disk") && outcome.status == 99)
             QSKIP("cannot mount a tmpfs in a private mount namespace here");
-        QCOMPARE(outcome.status, 1);
-        QVERIFY2(outcome.err.contains("quilfen-cli: cannot write " + native + ": " + reason), outcome.err.constData());
+        if (signal != 0) {
+            // Ended as the signal ends a program (the shell names the signal).
+            QCOMPARE(outcome.status, 128 + signal);
+            QVERIFY2(!outcome.err.contains("quilfen-cli"), outcome.err.constData());
+        } else {
+            QCOMPARE(outcome.status, 1);
+            QVERIFY2(outcome.err.contains("quilfen-cli: cannot write " + native + ": " + reason),
+                     outcome.err.constData());
+        }
         if (kind == QLatin1String("full disk")) {
             // The old file, alone on the disk.
             QCOMPARE(outcome.out, QByteArray("the old picture\npicture.bmp\n"));
@@ -387,8 +481,11 @@ private slots:
         struct stat info {};
         QCOMPARE(lstat(native.constData(), &info), 0);
         QCOMPARE(info.st_mode & S_IFMT, kindBits);
-        if (kindBits == S_IFREG)
+        if (kindBits == S_IFREG) {
             QCOMPARE(readFile(target), QByteArray("the old picture"));
+            QCOMPARE(info.st_uid, before.st_uid);
+            QCOMPARE(info.st_mode, before.st_mode);
+        }
         // No temporary file is left behind.
         const QStringList left = QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                                                QDir::NoDotAndDotDot);
@@ -456,32 +553,41 @@ private slots:
         QTest::addColumn<int>("maxIter");
         QTest::addColumn<QString>("palette");  // empty: the default
         QTest::addColumn<int>("scale");         // --size is 400 times this (none for 1)
-        QTest::addColumn<QString>("name");      // of the file written
+        QTest::addColumn<QString>("name");      // of the file written; "-": standard output
         QTest::addColumn<QStringList>("environment");  // for runCli; none: the test's own
+        QTest::addColumn<QString>("format");    // --format's value; none: as the name says
         QTest::newRow("start-up region, default palette")
-            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.bmp" << QStringList{};
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.bmp" << QStringList{} << "";
         QTest::newRow("benchmark region, fire")
-            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp" << QStringList{};
+            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp" << QStringList{} << "";
         QTest::newRow("seahorse valley, limit 2048, rainbow")
             << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp"
-            << QStringList{};
+            << QStringList{} << "";
         QTest::newRow("turned half round, limit 3")
-            << -0.5 << 0.0 << -2.5 << 3 << "" << 1 << "picture.bmp" << QStringList{};
+            << -0.5 << 0.0 << -2.5 << 3 << "" << 1 << "picture.bmp" << QStringList{} << "";
         // Twice the side halves the spacing exactly, so every other pixel of
         // every other row is the window's.
         QTest::newRow("size 800 as PNG: every other pixel is the window's")
-            << -0.5 << 0.0 << 2.5 << 100000 << "palettes/fire.qpl" << 2 << "picture.png" << QStringList{};
+            << -0.5 << 0.0 << 2.5 << 100000 << "palettes/fire.qpl" << 2 << "picture.png" << QStringList{} << "";
         // The locales of a fresh container, CI and many ssh sessions, whose
         // encoding is not UTF-8: Qt's own advice about them must not show.
         QTest::newRow("in the C locale (LC_ALL=C), benchmark region, fire")
             << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "picture.bmp"
-            << QStringList{"LC_ALL=C", "LANG=C"};
+            << QStringList{"LC_ALL=C", "LANG=C"} << "";
         QTest::newRow("in the POSIX locale (LANG=POSIX), as PNG")
             << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.png"
-            << QStringList{"LC_ALL=", "LC_CTYPE=", "LANG=POSIX"};
+            << QStringList{"LC_ALL=", "LC_CTYPE=", "LANG=POSIX"} << "";
         QTest::newRow("character type C, numbers German (LC_CTYPE=C, LC_NUMERIC=de_DE.UTF-8)")
             << -0.7435 << 0.1314 << 0.002 << 2048 << "palettes/rainbow.qpl" << 1 << "picture.bmp"
-            << QStringList{"LC_ALL=", "LANG=", "LC_CTYPE=C", "LC_NUMERIC=de_DE.UTF-8"};
+            << QStringList{"LC_ALL=", "LANG=", "LC_CTYPE=C", "LC_NUMERIC=de_DE.UTF-8"} << "";
+        QTest::newRow("--format png under a name without an ending")
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture" << QStringList{} << "png";
+        QTest::newRow("--format bmp under a .png name")
+            << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "picture.png" << QStringList{} << "bmp";
+        QTest::newRow("an upper-case ending, .PNG") << -0.5 << 0.0 << 2.5 << 500 << "" << 1 << "PICTURE.PNG"
+                                                    << QStringList{} << "";
+        QTest::newRow("--out -: to standard output, as BMP")
+            << -0.15 << 0.8 << 0.4 << 500 << "palettes/fire.qpl" << 1 << "-" << QStringList{} << "";
     }
     void renderMatchesTheWindowsPicture()
     {
@@ -493,9 +599,13 @@ private slots:
         QFETCH(int, scale);
         QFETCH(QString, name);
         QFETCH(QStringList, environment);
+        QFETCH(QString, format);
         QTemporaryDir folder;
-        const QString out = folder.filePath(name);
+        const bool toStandardOutput = name == QLatin1String("-");
+        const QString out = toStandardOutput ? name : folder.filePath(name);
         QStringList arguments = renderArguments(re, im, range, maxIter, out);
+        if (!format.isEmpty())
+            arguments << QStringLiteral("--format") << format;
         const QString palettePath = palette.isEmpty() ? QString() : binFolder() + '/' + palette;
         if (!palette.isEmpty())
             arguments << QStringLiteral("--palette") << palettePath;
@@ -507,12 +617,11 @@ private slots:
         // Not a terminal: no progress shown, and nothing else.
         QCOMPARE(outcome.err, QByteArray());
 
-        const QByteArray format = name.endsWith(QStringLiteral(".png")) ? "PNG" : "BMP";
-        QFile file(out);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.read(format == "PNG" ? 4 : 2), format == "PNG" ? QByteArray("\x89PNG") : QByteArray("BM"));
-        file.close();
-        const QImage written = QImage(out, format.constData()).convertToFormat(QImage::Format_RGB32);
+        const bool png = format.isEmpty() ? name.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive)
+                                          : format == QLatin1String("png");
+        const QByteArray bytes = toStandardOutput ? outcome.out : readFile(out);
+        QVERIFY(bytes.startsWith(png ? QByteArray("\x89PNG") : QByteArray("BM")));
+        const QImage written = QImage::fromData(bytes, png ? "PNG" : "BMP").convertToFormat(QImage::Format_RGB32);
         QCOMPARE(written.size(), QSize(400 * scale, 400 * scale));
         const QImage shown = windowPicture(re, im, range, maxIter, palettePath);
         QCOMPARE(shown.size(), QSize(400, 400));
@@ -525,7 +634,7 @@ private slots:
                         QFAIL(qPrintable(QStringLiteral("pixel (%1, %2) differs").arg(x).arg(y)));
         }
         // Only the temporary file's replacement is left behind.
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{name});
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), toStandardOutput ? QStringList{} : QStringList{name});
     }
 
     void renderFindsDefaultPaletteBesideTheProgram()
@@ -553,23 +662,41 @@ private slots:
     void renderFailuresLeaveTheFileAlone_data()
     {
         QTest::addColumn<QString>("palette");  // relative to the temporary folder
+        QTest::addColumn<QString>("made");     // what is put there first: "file" (content), "pipe", or nothing
+        QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("out");
         QTest::addColumn<QByteArray>("message");
-        QTest::newRow("missing palette")
-            << "missing.qpl" << "picture.bmp" << QByteArray("missing.qpl");
-        QTest::newRow("not a palette") << "picture.bmp" << "picture.bmp"
+        QTest::newRow("missing palette") << "missing.qpl" << "" << QByteArray() << "picture.bmp"
+                                         << QByteArray("missing.qpl cannot be opened: No such file or directory");
+        QTest::newRow("not a palette") << "picture.bmp" << "" << QByteArray() << "picture.bmp"
                                        << QByteArray("is not a palette table file");
-        QTest::newRow("folder does not exist") << "" << "no/such/folder/picture.bmp"
+        QTest::newRow("folder does not exist") << "" << "" << QByteArray() << "no/such/folder/picture.bmp"
                                                << QByteArray("cannot write");
+        QTest::newRow("a palette of 1024 entries")
+            << "short.qpl" << "file" << rampPaletteText(kPaletteHeader, 1024) << "picture.bmp"
+            << QByteArray("short.qpl is too short: 1024 entries found, 1025 needed");
+        QTest::newRow("a letter in entry 17")
+            << "letter.qpl" << "file" << rampPaletteText(kPaletteHeader, 17) + "1,x,3\r\n" << "picture.bmp"
+            << QByteArray("letter.qpl is broken: entry 17 (of 0 to 1024) has a value that is not a whole number");
+        QTest::newRow("an empty palette file") << "empty.qpl" << "file" << QByteArray() << "picture.bmp"
+                                               << QByteArray("empty.qpl is empty, not a palette file");
+        QTest::newRow("a named pipe") << "pipe.qpl" << "pipe" << QByteArray() << "picture.bmp"
+                                      << QByteArray("pipe.qpl is not a regular file (a named pipe)");
     }
     void renderFailuresLeaveTheFileAlone()
     {
         QFETCH(QString, palette);
+        QFETCH(QString, made);
+        QFETCH(QByteArray, content);
         QFETCH(QString, out);
         QFETCH(QByteArray, message);
         QTemporaryDir folder;
         const QString existing = folder.filePath(QStringLiteral("picture.bmp"));
         QVERIFY(writeFile(existing, "kept"));
+        if (made == QLatin1String("file"))
+            QVERIFY(writeFile(folder.filePath(palette), content));
+        else if (made == QLatin1String("pipe"))
+            QVERIFY(makeSpecialFile(folder.filePath(palette), made));
 
         QStringList arguments = renderArguments(-0.5, 0.0, 2.5, 50, folder.filePath(out));
         if (!palette.isEmpty())
@@ -578,8 +705,11 @@ private slots:
         QCOMPARE(outcome.status, 1);
         QVERIFY2(outcome.err.contains(message), outcome.err.constData());
         QCOMPARE(readFile(existing), QByteArray("kept"));
-        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
-                 QStringList{"picture.bmp"});
+        QStringList expected{"picture.bmp"};
+        if (!made.isEmpty())
+            expected << palette;
+        expected.sort();
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name), expected);
     }
 
     void benchJsonFigures()

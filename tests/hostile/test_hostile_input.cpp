@@ -514,6 +514,10 @@ private slots:
         QTest::newRow("a named pipe is refused and stays") << "pipe" << false;
         QTest::newRow("a device node is refused and stays") << "device" << false;
         QTest::newRow("a socket is refused and stays") << "socket" << false;
+        QTest::newRow("a link to a file that does not exist is refused and stays") << "dangling link" << false;
+        // As an ordinary user, in a folder that user may write: refused as cp refuses.
+        QTest::newRow("the user's own file of mode 444, the old file is kept") << "mode 444, old file" << false;
+        QTest::newRow("root's file of mode 644, the old file is kept") << "root's, old file" << false;
         QTest::newRow("an old file keeps its permission bits, owner and group") << "owned old file" << true;
     }
     void savePaths()
@@ -531,6 +535,7 @@ private slots:
         QString target = sub + QStringLiteral("/manimg.bmp");
         std::unique_ptr<TinyDisk> disk;
         const QByteArray oldFile = "the user's own file " + QByteArray(20000, 'k');
+        bool asUser = false;  // the save runs with the rights of nobody
         if (kind == QLatin1String("vanished")) {
             scripted().afterSaveDialog = [sub] { QDir(sub).removeRecursively(); };
         } else if (kind.startsWith(QLatin1String("full disk")) || kind.startsWith(QLatin1String("read-only"))) {
@@ -549,6 +554,22 @@ private slots:
         } else if (kind == QLatin1String("pipe") || kind == QLatin1String("device") || kind == QLatin1String("socket")) {
             if (!makeSpecialFile(target, kind))
                 QSKIP("cannot make that kind of file here (a device node needs root and CAP_MKNOD)");
+        } else if (kind == QLatin1String("dangling link")) {
+            QVERIFY(QFile::link(QStringLiteral("nowhere/manimg.bmp"), target));
+        } else if (kind.startsWith(QLatin1String("mode 444")) || kind.startsWith(QLatin1String("root's"))) {
+            QVERIFY(writeFile(target, oldFile));
+            const bool readOnly = kind.startsWith(QLatin1String("mode 444"));
+            // Root may write anything: the save runs as nobody instead.
+            asUser = geteuid() == 0;
+            if (!asUser && !readOnly)
+                QSKIP("needs root to make a file of root's");
+            if (asUser) {
+                QCOMPARE(chmod(QFile::encodeName(m_fx.folder->path()).constData(), 0711), 0);
+                QCOMPARE(chmod(QFile::encodeName(sub).constData(), 0777), 0);
+                if (readOnly)
+                    QCOMPARE(chown(QFile::encodeName(target).constData(), 65534, 65534), 0);
+            }
+            QCOMPARE(chmod(QFile::encodeName(target).constData(), readOnly ? 0444 : 0644), 0);
         } else {
             QVERIFY(writeFile(target, oldFile));
             QCOMPARE(chmod(QFile::encodeName(target).constData(), 0604), 0);
@@ -559,7 +580,11 @@ private slots:
         lstat(QFile::encodeName(target).constData(), &before);
 
         scripted().saveAnswers = {target};
+        const bool asNobody = asUser && setegid(65534) == 0 && seteuid(65534) == 0;
         trigger("MenuFileSave");
+        if (asUser)
+            QVERIFY(seteuid(0) == 0 && setegid(0) == 0);
+        QCOMPARE(asNobody, asUser);
 
         if (written) {
             QVERIFY(scripted().messages.empty());
@@ -574,17 +599,20 @@ private slots:
         } else {
             m_fx.verifyOneMessage(kWriteFailed, QStringLiteral("Error"), MsgIcon::Critical);
             const bool special = kind == QLatin1String("pipe") || kind == QLatin1String("device") ||
-                                 kind == QLatin1String("socket");
+                                 kind == QLatin1String("socket") || kind == QLatin1String("dangling link");
             struct stat after {};
             if (special) {
                 // Still what it was, not a bitmap.
                 QCOMPARE(lstat(QFile::encodeName(target).constData(), &after), 0);
                 QCOMPARE(after.st_mode & S_IFMT, before.st_mode & S_IFMT);
                 QCOMPARE(after.st_rdev, before.st_rdev);
-            } else if (kind.endsWith(QLatin1String("old file")))
+            } else if (kind.endsWith(QLatin1String("old file"))) {
                 QCOMPARE(readFile(target), oldFile);
-            else
+                QCOMPARE(stat(QFile::encodeName(target).constData(), &after), 0);
+                QCOMPARE(after.st_uid, before.st_uid);
+            } else {
                 QVERIFY(!QFileInfo::exists(target));
+            }
             if (QFileInfo::exists(sub)) {
                 // No half-written temporary file is left behind.
                 const QStringList left = QDir(sub).entryList(QDir::Files | QDir::Hidden);
