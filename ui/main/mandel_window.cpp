@@ -7,8 +7,8 @@
 #include "platform/fonts.h"
 #include "platform/picture_box.h"
 #include "platform/platform.h"
-#include "ui/about/about_command.h"
-#include "ui/calc_cond/calc_cond_command.h"
+#include "ui/about/frm_about.h"
+#include "ui/calc_cond/md_calc_cond.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -177,9 +177,13 @@ void MANDEL::MenuEditPal_Click()
     chooseAndLoadPalette(*this);
 }
 
+// Each opening loads a new dialog from the shared state, gone once it has
+// closed, so nothing of one opening reaches the next.
 void MANDEL::MenuConditionCal_Click()
 {
-    openConditionsDialog(*this);
+    MDCalcCond dialog(*this);
+    dialog.Form_Load();
+    platform().showModal(dialog);
 }
 
 void MANDEL::MenuBenchGo_Click()
@@ -189,7 +193,8 @@ void MANDEL::MenuBenchGo_Click()
 
 void MANDEL::MenuHelpAbout_Click()
 {
-    showAboutBox(this);
+    frmAbout form(this);
+    platform().showModal(form);
 }
 
 void MANDEL::MenuFileEnd_Click()
