@@ -8,17 +8,9 @@ namespace quilfen {
 // and bytes, and keys that grant fewer access rights than an open asks for.
 class ScriptedRegistry : public SettingsRegistry {
 public:
-    ScriptedRegistry() : SettingsRegistry(QString()) {}
-
-    void setValue(const QString& key, const QString& name, RegistryValue value)
-    {
-        valuesAt(key)[folded(name)] = std::move(value);
-    }
+    void setValue(const QString& key, const QString& name, RegistryValue value) { valuesAt(key)[folded(name)] = value; }
     void addKey(const QString& key) { valuesAt(key); }
-    void setGrantedAccess(const QString& key, std::uint32_t access)
-    {
-        m_granted[folded(normaliseKeyPath(key))] = access;
-    }
+    void setGrantedAccess(const QString& key, std::uint32_t access) { m_granted[folded(normaliseKeyPath(key))] = access; }
 
     std::int32_t openKey(RegistryKey root, const QString& subKey, std::uint32_t options,
                          std::uint32_t access, RegistryKey* key) override

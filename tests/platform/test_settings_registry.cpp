@@ -44,14 +44,6 @@ Read readValue(Registry& registry, const QString& key, const QString& name)
     return result;
 }
 
-QByteArray dwordBytes(std::uint32_t n)
-{
-    QByteArray bytes;
-    for (int i = 0; i < 4; ++i)
-        bytes.append(static_cast<char>((n >> (8 * i)) & 0xFFu));
-    return bytes;
-}
-
 }  // namespace
 
 class TestSettingsRegistry : public QObject {
@@ -89,8 +81,8 @@ private slots:
         QTest::newRow("Japanese text") << QByteArray("PATH=/opt/情報") << 0 << 1u
                                        << QByteArray("/opt/情報") + QByteArray(1, '\0');
         QTest::newRow("empty text") << QByteArray("PATH=") << 0 << 1u << QByteArray(1, '\0');
-        QTest::newRow("dword") << QByteArray("PATH=dword:0000001f") << 0 << 4u << dwordBytes(0x1F);
-        QTest::newRow("dword in capitals") << QByteArray("PATH=DWORD:A0B0C0D0") << 0 << 4u << dwordBytes(0xA0B0C0D0);
+        QTest::newRow("dword") << QByteArray("PATH=dword:0000001f") << 0 << 4u << QByteArray("\x1F\0\0\0", 4);
+        QTest::newRow("dword in capitals") << QByteArray("PATH=DWORD:A0B0C0D0") << 0 << 4u << QByteArray("\xD0\xC0\xB0\xA0", 4);
         QTest::newRow("dword of nine digits is ignored") << QByteArray("PATH=dword:123456789") << 2 << 0u
                                                          << QByteArray();
         QTest::newRow("dword that is not hexadecimal is ignored") << QByteArray("PATH=dword:xyz") << 2 << 0u
