@@ -4,6 +4,7 @@
 // machine, the build and the spread of the runs, so that results can be
 // compared and a busy machine's result is known as such.
 
+#include "bench_verdict.h"
 #include "benchmark_figures.h"
 #include "build_record.h"
 #include "cli_commands.h"
@@ -40,8 +41,6 @@ constexpr std::int64_t kMaxRuns = 100'000;
 // timed runs stay within this, so the whole command takes under about ten
 // seconds.
 constexpr double kExtendedLimitSeconds = 7.0;
-// Exit status of an unstable result under --strict.
-constexpr int kUnstableStatus = 3;
 
 struct BenchResult {
     MachineRecord machine;
@@ -244,18 +243,15 @@ int runBench(const Options& options)
     // Nothing but the printing above has run since a write could fail.
     if (finishStandardOutput(std::ferror(stdout) ? errno : 0) != 0)
         return 1;
-    if (!result.valid) {
+    const int status = benchExitStatus(result.valid, result.stats.stable, strict);
+    if (status == kBenchInvalid)
         std::fprintf(stderr,
                      "quilfen-cli: INVALID: the engine's counts differ from the reference "
                      "computation; the figures are not valid\n");
-        return 1;
-    }
-    if (strict && !result.stats.stable) {
+    if (status == kBenchUnstable)
         std::fprintf(stderr, "quilfen-cli: UNSTABLE: %s; the figures cannot be trusted (--strict)\n",
                      instability(result.stats).c_str());
-        return kUnstableStatus;
-    }
-    return 0;
+    return status;
 }
 
 }  // namespace quilfen::cli
