@@ -59,9 +59,12 @@ Result readResult(const char* name)
     const FileContent content = readRegularFile(name, kMaxResultBytes);
     if (content.status == FileReadStatus::TooLarge)
         throw CompareError{QStringLiteral("%1 is too large to be a result of bench --json").arg(r.file)};
+    // Only a regular file is opened (EINVAL for anything else): a named pipe is never waited on.
     if (content.status != FileReadStatus::Read)
         throw CompareError{QStringLiteral("cannot read %1: %2")
-                               .arg(r.file, QString::fromLocal8Bit(std::strerror(content.errorNumber)))};
+                               .arg(r.file, content.errorNumber == EINVAL
+                                                ? QStringLiteral("it is not a regular file")
+                                                : QString::fromLocal8Bit(std::strerror(content.errorNumber)))};
     QJsonParseError error{};
     const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(content.bytes), &error);
     const auto refuse = [&](const QString& why) {

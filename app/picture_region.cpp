@@ -99,7 +99,7 @@ bool readRegionText(const std::string& path, std::int32_t maxIterLimit, std::int
     // Only a regular file, never waiting on a named pipe.
     const int fd = openRegularFile(path);
     if (fd < 0) {
-        error = std::string("cannot be opened: ") + std::strerror(errno);
+        error = std::string("cannot be opened: ") + (errno == EINVAL ? "it is not a regular file" : std::strerror(errno));
         return false;
     }
     QFile file;
@@ -111,6 +111,10 @@ bool readRegionText(const std::string& path, std::int32_t maxIterLimit, std::int
     QImageReader reader(&file, "PNG");
     if (!reader.canRead()) {
         error = "is not a PNG picture";
+        return false;
+    }
+    if (!reader.size().isValid()) {
+        error = "is a broken PNG picture: its header cannot be read";
         return false;
     }
     if (reader.text(QString::fromLatin1(kCentreRe)).isEmpty() && reader.text(QString::fromLatin1(kRange)).isEmpty()) {

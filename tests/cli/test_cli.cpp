@@ -753,6 +753,10 @@ private slots:
             << "other json" << 1 << "" << QStringList{"is not a result of quilfen-cli bench --json: its region has no"};
         QTest::newRow("not JSON") << "text" << 1 << "" << QStringList{"is not a result of quilfen-cli bench --json"};
         QTest::newRow("a missing file") << "missing" << 1 << "" << QStringList{"cannot read", "No such file"};
+        QTest::newRow("a named pipe nobody writes")
+            << "pipe" << 1 << "" << QStringList{"cannot read", "it is not a regular file"};
+        QTest::newRow("a link to a device without end")
+            << "zero" << 1 << "" << QStringList{"cannot read", "it is not a regular file"};
     }
     void compareResults()
     {
@@ -797,7 +801,11 @@ private slots:
         const QString a = folder.filePath(QStringLiteral("a.json"));
         const QString b = folder.filePath(QStringLiteral("b.json"));
         QVERIFY(writeFile(a, QJsonDocument(first).toJson()));
-        if (change != QLatin1String("missing"))
+        if (change == QLatin1String("pipe"))
+            QCOMPARE(mkfifo(QFile::encodeName(b).constData(), 0600), 0);
+        else if (change == QLatin1String("zero"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), b));
+        else if (change != QLatin1String("missing"))
             QVERIFY(writeFile(b, secondText));
 
         const Outcome outcome = runCli({QStringLiteral("compare"), a, b});
@@ -884,6 +892,8 @@ private slots:
         QTest::newRow("the palette changed since")
             << "palette changed" << QByteArray("is no longer the table");
         QTest::newRow("no such picture") << "missing" << QByteArray("cannot be opened: No such file");
+        QTest::newRow("a named pipe nobody writes") << "pipe" << QByteArray("it is not a regular file");
+        QTest::newRow("a PNG signature, then random bytes") << "random" << QByteArray("is a broken PNG picture");
     }
     void renderFromRefusals()
     {
@@ -904,6 +914,10 @@ private slots:
                 image.setText(QLatin1String(key), QStringLiteral("8"));
             image.setText(QStringLiteral("quilfen-range"), QStringLiteral("abc"));
             QVERIFY(image.save(picture, "PNG"));
+        } else if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(picture).constData(), 0600), 0);
+        } else if (kind == QLatin1String("random")) {
+            QVERIFY(writeFile(picture, QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(500, '\x7f')));
         } else if (kind != QLatin1String("missing")) {
             QCOMPARE(runCli(renderArguments(-0.5, 0.0, 2.5, 20, picture) +
                             QStringList{"--size", "20", "--palette", palette}).status, 0);
