@@ -217,7 +217,9 @@ QString table(const std::vector<Result>& results)
         QString text = label.leftJustified(labelWidth);
         for (std::size_t k = 0; k < widths.size(); ++k)
             text += QStringLiteral("  ") + cells[static_cast<qsizetype>(k)].leftJustified(widths[k]);
-        return text.trimmed() + '\n';
+        while (text.endsWith(' '))
+            text.chop(1);
+        return text + '\n';
     };
     QStringList files;
     for (const Result& r : results)

@@ -819,6 +819,14 @@ private slots:
         }
         QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
         QCOMPARE(compareCells(outcome.out, label), cells);
+        // The files head their columns: the first file's name starts where the first cells do.
+        const QList<QByteArray> lines = outcome.out.split('\n');
+        const QByteArray processorLine = lines.value(1);
+        QVERIFY(processorLine.startsWith("processor "));
+        qsizetype firstCell = qsizetype(sizeof "processor" - 1);
+        while (firstCell < processorLine.size() && processorLine[firstCell] == ' ')
+            ++firstCell;
+        QCOMPARE(lines.value(0).indexOf(QFile::encodeName(a)), firstCell);
         QCOMPARE(compareCells(outcome.out, QStringLiteral("MFLOPS")).value(1),
                  QString::fromStdString(mflopsText(second.value("median_seconds").toDouble())));
         QCOMPARE(outcome.out.contains("* differs from the first result"), change == QLatin1String("version") ||
