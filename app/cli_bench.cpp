@@ -4,18 +4,18 @@
 // machine, the build and the spread of the runs, so that results can be
 // compared and a busy machine's result is known as such.
 
-#include "bench_verdict.h"
+#include "bench/bench_verdict.h"
 #include "benchmark_figures.h"
-#include "build_record.h"
+#include "bench/build_record.h"
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "escape_time.h"
 #include "grid_checksum.h"
 #include "instruction_set_name.h"
-#include "json_text.h"
-#include "machine_record.h"
-#include "run_statistics.h"
-#include "steady_runs.h"
+#include "app/json_text.h"
+#include "bench/machine_record.h"
+#include "bench/run_statistics.h"
+#include "bench/steady_runs.h"
 #include "worker_pool.h"
 
 #include <algorithm>

@@ -3,10 +3,10 @@
 // region timed other work and are refused; results of other versions or
 // builds are compared, with what differs from the first result marked.
 
-#include "benchmark_figures.h"
-#include "cli_commands.h"
-#include "cli_options.h"
-#include "regular_file.h"
+#include "bench/benchmark_figures.h"
+#include "app/cli_commands.h"
+#include "app/cli_options.h"
+#include "platform/files/regular_file.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>

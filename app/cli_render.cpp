@@ -4,16 +4,16 @@
 // into the picture at once, so memory is the picture and one strip.
 
 #include "bmp_writer.h"
-#include "build_record.h"
+#include "bench/build_record.h"
 #include "cli_commands.h"
 #include "cli_options.h"
 #include "escape_time.h"
-#include "grid_checksum.h"
+#include "bench/grid_checksum.h"
 #include "grid_picture.h"
 #include "image_surface.h"
 #include "mandel11.h"
 #include "palette_reader.h"
-#include "picture_region.h"
+#include "app/picture_region.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

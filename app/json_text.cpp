@@ -1,4 +1,4 @@
-#include "json_text.h"
+#include "app/json_text.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,7 +1,7 @@
-#include "picture_region.h"
+#include "app/picture_region.h"
 
-#include "json_text.h"
-#include "regular_file.h"
+#include "app/json_text.h"
+#include "platform/files/regular_file.h"
 
 #include <QFile>
 #include <QImageReader>

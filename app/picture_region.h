@@ -3,7 +3,7 @@
 // The region a rendered picture shows, kept in text entries of its PNG file,
 // so that the picture can be made again, or larger, later.
 
-#include "calc_condition.h"
+#include "engine/calc_condition.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "bench_verdict.h"
+#include "bench/bench_verdict.h"
 
 namespace quilfen {
 

@@ -1,4 +1,4 @@
-#include "build_record.h"
+#include "bench/build_record.h"
 
 #include <hwy/highway.h>
 

@@ -1,4 +1,4 @@
-#include "machine_record.h"
+#include "bench/machine_record.h"
 
 #include <sys/utsname.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
-#include "run_statistics.h"
+#include "bench/run_statistics.h"
 
-#include "benchmark_figures.h"
+#include "bench/benchmark_figures.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
-#include "steady_runs.h"
+#include "bench/steady_runs.h"
 
-#include "run_statistics.h"
+#include "bench/run_statistics.h"
 
 namespace quilfen {
 

@@ -1,13 +1,13 @@
 // The benchmark's arithmetic: tick differences, seconds, rate and ratio texts;
 // the spread of the timed runs and what it means for the result.
 
-#include "bench_verdict.h"
+#include "bench/bench_verdict.h"
 #include "benchmark_figures.h"
-#include "grid_checksum.h"
+#include "bench/grid_checksum.h"
 #include "instruction_set_name.h"
-#include "machine_record.h"
-#include "run_statistics.h"
-#include "steady_runs.h"
+#include "bench/machine_record.h"
+#include "bench/run_statistics.h"
+#include "bench/steady_runs.h"
 
 #include <QTest>
 

@@ -2,7 +2,7 @@
 // runs them.
 
 #include "benchmark_figures.h"
-#include "build_record.h"
+#include "bench/build_record.h"
 #include "escape_time.h"
 #include "escape_time_scalar.h"
 #include "instruction_set_name.h"
