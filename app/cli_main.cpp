@@ -4,12 +4,20 @@
 //       prints the 401 × 401 escape-time counts, one line per column i,
 //       the counts for j = 0 … 400 separated by single spaces.
 //
-//   quilfen-cli bench [--runs N] [--threads T] [--json]
+//   quilfen-cli bench [--runs N] [--threads T] [--json] [--strict]
 //       times the benchmark computation N times after a warm-up (without
-//       --runs, as many times as fill about two seconds) and prints the
-//       median and best seconds, MFLOPS, the ratio to the reference machine,
-//       the engine's instruction set and threads, and whether the computed
-//       counts are right. Wrong counts print INVALID and exit with status 1.
+//       --runs, as many times as fill about two seconds, and while those
+//       vary by more than 3 %, more until about ten seconds have passed) and
+//       prints the machine, the build, the median, best and worst seconds,
+//       MFLOPS, the ratio to the reference machine, the engine's instruction
+//       set and threads, whether the runs agree (stable) and whether the
+//       computed counts are right. Wrong counts print INVALID and exit with
+//       status 1; runs that vary too much print UNSTABLE, and exit with
+//       status 3 under --strict.
+//
+//   quilfen-cli compare A.json B.json [C.json ...]
+//       puts results of bench --json side by side, one column each. Results
+//       of another region are refused (status 1).
 //
 //   quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M
 //                      [--palette FILE] [--size N] [--format bmp|png] --out FILE
@@ -23,6 +31,13 @@
 //       palette or a failed write: exit status 1. An existing file is
 //       replaced only once the new one is complete, and only if the user may
 //       write it; SIGTERM, SIGINT or SIGHUP leave it as it was.
+//
+//   quilfen-cli render --from PICTURE.png [--palette FILE] [--size N]
+//                      [--format bmp|png] --out FILE
+//       renders the region a PNG written by render carries again, by default
+//       at its size with its palette (the same picture, pixel for pixel).
+//       A PNG written by render carries the region, size, palette and
+//       version in text entries.
 //
 //   quilfen-cli --help (or -h): this usage on standard output, exit status 0.
 //
@@ -96,11 +111,16 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: quilfen-cli grid --centre-re X --centre-im Y --range R --max-iter M\n"
-    "       quilfen-cli bench [--runs N] [--threads T] [--json]\n"
+    "       quilfen-cli bench [--runs N] [--threads T] [--json] [--strict]\n"
+    "       quilfen-cli compare A.json B.json [C.json ...]\n"
     "       quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M"
     " [--palette FILE] [--size N] [--format bmp|png] --out FILE\n"
+    "       quilfen-cli render --from PICTURE.png [--palette FILE] [--size N] [--format bmp|png] --out FILE\n"
     "       quilfen-cli --help\n"
-    "options may also be written --name=value\n";
+    "options may also be written --name=value\n"
+    "exit status: 0 done; 1 failed: an INVALID benchmark (wrong counts), a file that\n"
+    "  cannot be read or written, results that cannot be compared; 2 bad arguments;\n"
+    "  3 bench --strict: the timed runs vary by more than 3 % (UNSTABLE)\n";
 
 // A descriptor 0, 1 or 2 that the caller left closed would be taken by the
 // next file opened, and standard output would go into it. Each is held by
@@ -151,6 +171,9 @@ int main(int argc, char* argv[])
         if (argc < 2)
             throw UsageError("missing command");
         const std::string command = argv[1];
+        // compare takes file names, not options.
+        if (command == "compare")
+            return runCompare(argc - 2, argv + 2);
         const Options options(argc - 2, argv + 2);
         if (command == "grid")
             return runGrid(options);

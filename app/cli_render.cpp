@@ -6,6 +6,9 @@
 #include "app/cli_commands.h"
 #include "app/cli_files.h"
 #include "app/cli_options.h"
+#include "app/picture_region.h"
+#include "bench/build_record.h"
+#include "bench/grid_checksum.h"
 #include "engine/escape_time.h"
 #include "engine/grid_picture.h"
 #include "engine/mandel11.h"
@@ -13,6 +16,7 @@
 #include "platform/image/image_surface.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QImage>
 
 #include <unistd.h>
@@ -92,39 +96,82 @@ QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t
 
 int runRender(const Options& options, int argc, char** argv)
 {
+    const bool fromPicture = options.has("--from");
     CalcCondition cond;
-    cond.CentreRe = options.requireDouble("--centre-re");
-    cond.CentreIm = options.requireDouble("--centre-im");
-    cond.Range = options.requireDouble("--range");
-    const auto maxIter =
-        static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
-    const bool defaultPalette = !options.has("--palette");
+    std::int32_t maxIter = 1;
+    std::string from;
+    if (fromPicture) {
+        for (const char* name : {"--centre-re", "--centre-im", "--range", "--max-iter"})
+            if (options.has(name))
+                throw UsageError(std::string("--from takes the region from the picture: ") + name +
+                                 " cannot be given with it");
+        from = options.requireString("--from");
+    } else {
+        cond.CentreRe = options.requireDouble("--centre-re");
+        cond.CentreIm = options.requireDouble("--centre-im");
+        cond.Range = options.requireDouble("--range");
+        maxIter = static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
+    }
+    bool defaultPalette = !options.has("--palette");
     const std::string givenPalette = options.stringOr("--palette", {});
-    const auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
+    const bool givenSize = options.has("--size");
+    auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
     PictureDestination destination(options);
     options.rejectUnused();
 
-    // The default palette lives beside the program, never in the current folder.
     const QCoreApplication app(argc, argv);
+    PictureRegion source;
+    if (fromPicture) {
+        std::string problem;
+        if (!readRegionText(from, kMaxIterLimit, kMaxSize, source, problem)) {
+            std::fprintf(stderr, "quilfen-cli: %s %s\n", from.c_str(), problem.c_str());
+            return 1;
+        }
+        cond = source.cond;
+        maxIter = source.maxIter;
+        if (!givenSize)
+            side = source.size;
+    }
+    // The default palette lives beside the program, never in the current folder.
     const QString besideProgram = QCoreApplication::applicationDirPath() + "/default.qpl";
-    const std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
+    std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
+    // Without --palette, the picture's own palette.
+    const bool picturesPalette = fromPicture && defaultPalette;
+    if (picturesPalette && source.palette != kDefaultPaletteEntry) {
+        palettePath = source.palette;
+        defaultPalette = false;
+    }
 
     auto table = std::make_unique<PaletteTable>();
     PaletteReadDetail why;
     if (ReadPaletteFile(palettePath, *table, &why) != PaletteReadResult::Loaded) {
-        std::fprintf(stderr, "quilfen-cli: palette %s %s\n", palettePath.c_str(), paletteProblem(why).c_str());
+        std::fprintf(stderr, "quilfen-cli: palette %s %s%s\n", palettePath.c_str(), paletteProblem(why).c_str(),
+                     picturesPalette ? " (the palette the picture was drawn with; give another with --palette)"
+                                     : "");
         return 1;
     }
+    PictureRegion region{cond, maxIter, side, kDefaultPaletteEntry, paletteChecksum(*table), programVersion()};
+    if (picturesPalette && region.paletteChecksum != source.paletteChecksum) {
+        std::fprintf(stderr,
+                     "quilfen-cli: palette %s is no longer the table %s was drawn with (its checksum differs); "
+                     "give the palette to use with --palette\n",
+                     palettePath.c_str(), from.c_str());
+        return 1;
+    }
+    if (!defaultPalette)
+        region.palette = QFileInfo(QFile::decodeName(palettePath.c_str())).absoluteFilePath().toStdString();
     // Before the picture is made: a long render learns at once that its
     // picture could not be written.
     if (!destination.open())
         return 1;
 
-    const QImage picture = visiblePicture(cond, side, maxIter, *table);
+    QImage picture = visiblePicture(cond, side, maxIter, *table);
     if (picture.isNull()) {
         std::fprintf(stderr, "quilfen-cli: no memory for a %d x %d picture\n", side, side);
         return 1;
     }
+    // The only reference to its pixels: no copy is made.
+    setRegionText(picture, region);
     return destination.write(picture) ? 0 : 1;
 }
 

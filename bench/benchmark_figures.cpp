@@ -39,18 +39,18 @@ std::string secondsText(float seconds)
     return formatSingle(seconds, "##0.###");
 }
 
-std::string mflopsText(float seconds)
+std::string mflopsText(double seconds)
 {
-    if (!(seconds > 0.0F))
+    if (!(seconds > 0.0))
         return kNoFigure;
-    return formatNumber(mflopsFigure(static_cast<double>(seconds)), "###0");
+    return formatNumber(mflopsFigure(seconds), "###0");
 }
 
-std::string ratioText(float seconds)
+std::string ratioText(double seconds)
 {
-    if (!(seconds > 0.0F))
+    if (!(seconds > 0.0))
         return kNoFigure;
-    return formatNumber(referenceRatio(static_cast<double>(seconds)), "##0.00");
+    return formatNumber(referenceRatio(seconds), "##0.00");
 }
 
 }  // namespace quilfen

@@ -47,7 +47,8 @@ inline constexpr const char* kNoFigure = "-";
 // What stands in every figure's place when the benchmark computed wrong counts.
 inline constexpr const char* kInvalidFigure = "無効";
 std::string secondsText(float seconds);  // "##0.###"
-std::string mflopsText(float seconds);   // "###0" of mflopsFigure
-std::string ratioText(float seconds);    // "##0.00" of referenceRatio
+// A float time (the dialog's) converts exactly to the double these take.
+std::string mflopsText(double seconds);  // "###0" of mflopsFigure
+std::string ratioText(double seconds);   // "##0.00" of referenceRatio
 
 }  // namespace quilfen

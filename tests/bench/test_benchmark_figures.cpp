@@ -1,10 +1,17 @@
-// The benchmark's arithmetic: tick differences, seconds, rate and ratio texts.
+// The benchmark's arithmetic: tick differences, seconds, rate and ratio texts;
+// the spread of the timed runs and what it means for the result.
 
+#include "bench/bench_verdict.h"
 #include "bench/benchmark_figures.h"
+#include "bench/grid_checksum.h"
 #include "bench/instruction_set_name.h"
+#include "bench/machine_record.h"
+#include "bench/run_statistics.h"
+#include "bench/steady_runs.h"
 
 #include <QTest>
 
+#include <cmath>
 #include <cstdint>
 #include <limits>
 
@@ -146,6 +153,142 @@ private slots:
     {
         QCOMPARE(referenceRatio(1.2983), 1.0);
         QCOMPARE(referenceRatio(2.0 * 1.2983), 0.5);
+    }
+
+    // Scripted durations, with the spread worked out by hand: mean 1, sample
+    // standard deviation sqrt(sum of squared deviations / (n - 1)).
+    void spreadOfScriptedRuns_data()
+    {
+        QTest::addColumn<QList<double>>("seconds");
+        QTest::addColumn<double>("best");
+        QTest::addColumn<double>("median");
+        QTest::addColumn<double>("worst");
+        QTest::addColumn<double>("variation");
+        QTest::addColumn<bool>("stable");
+        QTest::newRow("equal runs: stable") << QList<double>{0.5, 0.5, 0.5} << 0.5 << 0.5 << 0.5 << 0.0 << true;
+        QTest::newRow("2 % apart: stable") << QList<double>{1.02, 0.98, 1.0} << 0.98 << 1.0 << 1.02 << 0.02 << true;
+        QTest::newRow("3.1 % apart: unstable")
+            << QList<double>{0.969, 1.0, 1.031} << 0.969 << 1.0 << 1.031 << 0.031 << false;
+        QTest::newRow("one slow run of five: unstable")
+            << QList<double>{0.9, 0.9, 1.4, 0.9, 0.9} << 0.9 << 0.9 << 1.4 << std::sqrt(0.2 / 4.0) / 1.0 << false;
+        QTest::newRow("two equal runs: too few to be stable")
+            << QList<double>{0.5, 0.5} << 0.5 << 0.5 << 0.5 << 0.0 << false;
+        QTest::newRow("one run: no spread, too few") << QList<double>{0.25} << 0.25 << 0.25 << 0.25 << 0.0 << false;
+    }
+    void spreadOfScriptedRuns()
+    {
+        QFETCH(QList<double>, seconds);
+        QFETCH(double, best);
+        QFETCH(double, median);
+        QFETCH(double, worst);
+        QFETCH(double, variation);
+        QFETCH(bool, stable);
+        const RunStatistics s = runStatistics(std::vector<double>(seconds.begin(), seconds.end()));
+        QCOMPARE(s.runs, std::size_t(seconds.size()));
+        QCOMPARE(s.best, best);
+        QCOMPARE(s.median, median);
+        QCOMPARE(s.worst, worst);
+        QVERIFY2(std::fabs(s.variation - variation) < 1e-12, qPrintable(QString::number(s.variation, 'g', 17)));
+        QCOMPARE(s.stable, stable);
+    }
+
+    // A scripted clock: each run takes the next of the given seconds.
+    void moreRunsWhileTheRunsVary_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("extend");
+        QTest::addColumn<double>("limit");
+        QTest::addColumn<QList<double>>("clock");
+        QTest::addColumn<QList<double>>("kept");
+        QTest::addColumn<int>("earlier");
+        QTest::newRow("steady at once: no more runs")
+            << 3 << true << 100.0 << QList<double>{1, 1, 1, 9} << QList<double>{1, 1, 1} << 0;
+        QTest::newRow("a slow first run: one more, the last three kept")
+            << 3 << true << 100.0 << QList<double>{2, 1, 1, 1, 9} << QList<double>{1, 1, 1} << 1;
+        // 1+2+1 = 4; +1 (median 1) = 5 ≤ 10, runs 2: 6; +2 = 8 ≤ 10, runs 1: 7;
+        // +1 = 8 ≤ 10, runs 2: 9; +2 = 11 > 10: stops, unstable.
+        QTest::newRow("never steady: stops before passing the limit")
+            << 3 << true << 10.0 << QList<double>{1, 2, 1, 2, 1, 2, 9} << QList<double>{2, 1, 2} << 3;
+        QTest::newRow("a count given: taken as it is")
+            << 3 << false << 100.0 << QList<double>{2, 1, 1, 9} << QList<double>{2, 1, 1} << 0;
+        QTest::newRow("two runs cannot be stable: no more runs")
+            << 2 << true << 100.0 << QList<double>{2, 1, 9} << QList<double>{2, 1} << 0;
+    }
+    void moreRunsWhileTheRunsVary()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, extend);
+        QFETCH(double, limit);
+        QFETCH(QList<double>, clock);
+        QFETCH(QList<double>, kept);
+        QFETCH(int, earlier);
+        qsizetype next = 0;
+        const TimedRuns runs = takeRuns(RunPlan{std::size_t(count), extend, limit}, [&] {
+            return next < clock.size() ? clock[next++] : 1000.0;
+        });
+        QCOMPARE(QList<double>(runs.seconds.begin(), runs.seconds.end()), kept);
+        QCOMPARE(runs.earlier, std::size_t(earlier));
+        QCOMPARE(next, qsizetype(count + earlier));
+    }
+
+    void exitStatusOfAResult_data()
+    {
+        QTest::addColumn<bool>("valid");
+        QTest::addColumn<bool>("stable");
+        QTest::addColumn<bool>("strict");
+        QTest::addColumn<int>("status");
+        QTest::newRow("valid and stable") << true << true << false << 0;
+        QTest::newRow("valid and stable, strict") << true << true << true << 0;
+        QTest::newRow("unstable passes by default") << true << false << false << 0;
+        QTest::newRow("unstable, strict: 3") << true << false << true << 3;
+        QTest::newRow("invalid: 1") << false << true << false << 1;
+        QTest::newRow("invalid and unstable, strict: invalid wins") << false << false << true << 1;
+    }
+    void exitStatusOfAResult()
+    {
+        QFETCH(bool, valid);
+        QFETCH(bool, stable);
+        QFETCH(bool, strict);
+        QFETCH(int, status);
+        QCOMPARE(benchExitStatus(valid, stable, strict), status);
+    }
+
+    void processorNames_data()
+    {
+        QTest::addColumn<QString>("cpuinfo");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("x86: model name") << "processor\t: 0\nvendor_id\t: AuthenticAMD\ncpu family\t: 25\n"
+                                            "model name\t: AMD EPYC 7763 64-Core Processor\ncpu MHz\t\t: 2445.4\n"
+                                         << "AMD EPYC 7763 64-Core Processor";
+        QTest::newRow("Arm with model name") << "processor\t: 0\nBogoMIPS\t: 48.00\nmodel name\t: ARMv8 Processor rev 0 (v8l)\n"
+                                             << "ARMv8 Processor rev 0 (v8l)";
+        QTest::newRow("Arm board: Hardware") << "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xd08\n\n"
+                                                "Hardware\t: BCM2835\nModel\t\t: Raspberry Pi 4 Model B\n"
+                                             << "BCM2835";
+        QTest::newRow("POWER: cpu") << "processor\t: 0\ncpu\t\t: POWER9 (raw), altivec supported\n"
+                                    << "POWER9 (raw), altivec supported";
+        QTest::newRow("Arm server without a name") << "processor\t: 0\nCPU implementer\t: 0x41\nCPU part\t: 0xd0c\n"
+                                                   << "";
+        QTest::newRow("empty") << "" << "";
+    }
+    void processorNames()
+    {
+        QFETCH(QString, cpuinfo);
+        QFETCH(QString, name);
+        QCOMPARE(QString::fromStdString(processorModelName(cpuinfo.toStdString())), name);
+    }
+
+    void paletteChecksumTellsTablesApart()
+    {
+        PaletteTable table{};
+        // FNV-1a of 1025 × 3 zero values (6150 zero bytes), independently:
+        // each zero byte only multiplies by the prime.
+        std::uint64_t expected = 0xcbf29ce484222325ULL;
+        for (int k = 0; k < 6150; ++k)
+            expected *= 0x100000001b3ULL;
+        QCOMPARE(paletteChecksum(table), expected);
+        table[1024][2] = 1;
+        QVERIFY(paletteChecksum(table) != expected);
     }
 
     void instructionSetsByTheNamesUsersKnow_data()

@@ -2,6 +2,7 @@
 // runs them.
 
 #include "bench/benchmark_figures.h"
+#include "bench/build_record.h"
 #include "bench/instruction_set_name.h"
 #include "engine/escape_time.h"
 #include "engine/escape_time_scalar.h"
@@ -13,10 +14,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QImageReader>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
+#include <QThread>
+
+#include <hwy/highway.h>
 
 #include <cmath>
 #include <csignal>
@@ -96,6 +103,16 @@ QStringList renderArguments(double re, double im, double range, int maxIter, con
             QStringLiteral("--out"),       out};
 }
 
+// The cells of a row of compare's table, after its label: cells are apart by
+// two blanks or more.
+QStringList compareCells(const QByteArray& table, const QString& label)
+{
+    for (const QString& line : QString::fromUtf8(table).split('\n'))
+        if (line.startsWith(label + QStringLiteral("  ")))
+            return line.mid(label.size()).trimmed().split(QRegularExpression(QStringLiteral("\\s{2,}")));
+    return {};
+}
+
 // Whether the engine in this build computes the benchmark region exactly as
 // the scalar reference does.
 bool engineMatchesReference()
@@ -160,6 +177,17 @@ private slots:
                                                   << QByteArray("option --json takes no value");
         QTest::newRow("bench: unknown option") << QStringList{"bench", "--fast"} << QByteArray("unknown option --fast");
         QTest::newRow("bench: stray argument") << QStringList{"bench", "4"} << QByteArray("unexpected argument '4'");
+        QTest::newRow("bench: strict with a value") << QStringList{"bench", "--strict=yes"}
+                                                    << QByteArray("option --strict takes no value");
+        QTest::newRow("compare: one result") << QStringList{"compare", "a.json"}
+                                             << QByteArray("compare needs two or more results of bench --json");
+        QTest::newRow("compare: an option") << QStringList{"compare", "--json", "a.json", "b.json"}
+                                            << QByteArray("compare takes no option: '--json'");
+        QTest::newRow("render: --from with a region option")
+            << QStringList{"render", "--from", "a.png", "--range", "1", "--out", "x.png"}
+            << QByteArray("--from takes the region from the picture: --range cannot be given with it");
+        QTest::newRow("render: --from without a picture") << QStringList{"render", "--from", "--out", "x.png"}
+                                                          << QByteArray("option --from needs a value");
         QTest::newRow("render: nothing") << QStringList{"render"} << QByteArray("missing option --centre-re");
         // A command with a whole region, then what follows it.
         const auto withRegion = [](const char* command, const char* centreRe, const char* range,
@@ -314,6 +342,8 @@ private slots:
         QVERIFY(outcome.err.isEmpty());
         QVERIFY(outcome.out.startsWith("usage: quilfen-cli grid"));
         QVERIFY(outcome.out.contains("--help"));
+        QVERIFY(outcome.out.contains("exit status: 0 done; 1 failed"));
+        QVERIFY(outcome.out.contains("3 bench --strict"));
     }
 
     // Standard output that cannot take the text: a message on stderr, status 1.
@@ -755,6 +785,296 @@ private slots:
         QCOMPARE(text.contains(validLine), valid);
         QCOMPARE(text.contains(QStringLiteral("INVALID")), !valid);
         QCOMPARE(outcome.err.contains("INVALID"), !valid);
+    }
+
+    // The record beside the figures, and whether the runs agree. A stable
+    // result cannot be forced on a busy machine: the rows with enough runs
+    // check that the verdict follows the spread reported (the verdict itself
+    // is tested on a scripted clock in test_benchmark_figures).
+    void benchRecord_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("runs");
+        QTest::addColumn<bool>("strict");
+        QTest::addColumn<bool>("judged");  // false: unstable whatever the machine
+        const QStringList json{"bench", "--threads", "1", "--json"};
+        QTest::newRow("one run: unstable, passes") << json + QStringList{"--runs", "1"} << 1 << false << false;
+        QTest::newRow("one run, strict: status 3") << json + QStringList{"--runs", "1", "--strict"} << 1 << true
+                                                   << false;
+        QTest::newRow("two runs, strict: status 3") << json + QStringList{"--runs=2", "--strict"} << 2 << true
+                                                    << false;
+        QTest::newRow("five runs, strict: the status follows the spread")
+            << json + QStringList{"--runs", "5", "--strict"} << 5 << true << true;
+    }
+    void benchRecord()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, runs);
+        QFETCH(bool, strict);
+        QFETCH(bool, judged);
+        const Outcome outcome = runCli(arguments);
+        QJsonParseError error;
+        const QJsonObject json = QJsonDocument::fromJson(outcome.out, &error).object();
+        QCOMPARE(error.error, QJsonParseError::NoError);
+
+        const QJsonObject machine = json.value("machine").toObject();
+        QVERIFY(!machine.value("processor").toString().isEmpty());
+        QCOMPARE(machine.value("logical_processors").toInt(), QThread::idealThreadCount());
+        QCOMPARE(machine.value("threads").toInt(), 1);
+        QCOMPARE(machine.value("instruction_set"), json.value("instruction_set"));
+        QCOMPARE(machine.value("os").toString(), QStringLiteral("Linux"));
+        QVERIFY(!machine.value("kernel").toString().isEmpty());
+        QVERIFY(machine.value("memory_bytes").toDouble() > 1e8);
+        const QJsonObject build = json.value("build").toObject();
+        QCOMPARE(build.value("version").toString(), QString::fromStdString(programVersion()));
+        QVERIFY(build.value("compiler").toString().contains(QRegularExpression(QStringLiteral("\\d+\\.\\d+"))));
+        QCOMPARE(build.value("fp_contraction").toString(), QStringLiteral("off"));
+        QVERIFY(build.value("arithmetic_flags").toString().contains(QStringLiteral("-ffp-contract=off")));
+        QCOMPARE(build.value("vector_library").toString(),
+                 QStringLiteral("Highway %1.%2.%3").arg(HWY_MAJOR).arg(HWY_MINOR).arg(HWY_PATCH));
+
+        const QJsonObject stats = json.value("statistics").toObject();
+        QCOMPARE(stats.value("runs").toInt(), runs);
+        QCOMPARE(json.value("runs").toInt(), runs);
+        QCOMPARE(stats.value("warmup_runs").toInt(), 1);
+        const double best = stats.value("best_seconds").toDouble();
+        const double median = stats.value("median_seconds").toDouble();
+        const double worst = stats.value("worst_seconds").toDouble();
+        QVERIFY(best > 0.0 && best <= median && median <= worst);
+        QCOMPARE(json.value("best_seconds").toDouble(), best);
+        QCOMPARE(json.value("median_seconds").toDouble(), median);
+        const QJsonValue variation = stats.value("coefficient_of_variation");
+        QCOMPARE(variation.isNull(), runs < 2);
+        const bool stable = json.value("stable").toBool();
+        QCOMPARE(stable, judged && variation.toDouble() <= 0.03);
+
+        const bool valid = engineMatchesReference();
+        QCOMPARE(outcome.status, !valid ? 1 : (strict && !stable) ? 3 : 0);
+        QCOMPARE(outcome.err.contains("UNSTABLE"), valid && strict && !stable);
+    }
+
+    void benchTextSaysWhenUnstable()
+    {
+        const Outcome outcome = runCli({QStringLiteral("bench"), QStringLiteral("--runs"), QStringLiteral("2")});
+        QCOMPARE(outcome.status, engineMatchesReference() ? 0 : 1);
+        const QString text = QString::fromUtf8(outcome.out);
+        QVERIFY(text.contains(QStringLiteral("stability:   UNSTABLE (2 timed runs cannot show a spread")));
+        QVERIFY(text.contains(QStringLiteral("build:       Quilfen ") + QString::fromStdString(programVersion())));
+        QVERIFY(text.contains(QStringLiteral("machine:     ")));
+        QVERIFY(text.contains(QStringLiteral("worst:       ")));
+    }
+
+    // Results side by side: the first is a real result, the second the same
+    // with one change.
+    void compareResults_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("label");          // of the row checked, for status 0
+        QTest::addColumn<QStringList>("cells");      // of that row; for status 1, the message
+        QTest::newRow("equal results") << "none" << 0 << "vs first" << QStringList{"1.00", "1.00"};
+        QTest::newRow("equal results are both valid") << "none" << 0 << "validation" << QStringList{"valid", "valid"};
+        QTest::newRow("a result twice as slow") << "slower" << 0 << "vs first" << QStringList{"1.00", "0.50"};
+        QTest::newRow("another version is compared, marked")
+            << "version" << 0 << "version" << QStringList{"3.0.0", "9.9.9 *"};
+        QTest::newRow("an invalid result says so") << "invalid" << 0 << "validation" << QStringList{"valid", "INVALID"};
+        QTest::newRow("an unstable result says so")
+            << "unstable" << 0 << "stability" << QStringList{"stable", "UNSTABLE"};
+        QTest::newRow("a result from before the record") << "old" << 0 << "stability" << QStringList{"stable", "-"};
+        QTest::newRow("another range is refused")
+            << "range" << 1 << "" << QStringList{"it timed another region (range 0.5 against 0.4)"};
+        QTest::newRow("another limit is refused")
+            << "max_iter" << 1 << "" << QStringList{"it timed another region (max_iter 400 against 500)"};
+        QTest::newRow("JSON that is not a result")
+            << "other json" << 1 << "" << QStringList{"is not a result of quilfen-cli bench --json: its region has no"};
+        QTest::newRow("not JSON") << "text" << 1 << "" << QStringList{"is not a result of quilfen-cli bench --json"};
+        QTest::newRow("a missing file") << "missing" << 1 << "" << QStringList{"cannot read", "No such file"};
+        QTest::newRow("a named pipe nobody writes")
+            << "pipe" << 1 << "" << QStringList{"cannot read", "it is not a regular file"};
+        QTest::newRow("a link to a device without end")
+            << "zero" << 1 << "" << QStringList{"cannot read", "it is not a regular file"};
+    }
+    void compareResults()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, status);
+        QFETCH(QString, label);
+        QFETCH(QStringList, cells);
+        const Outcome bench = runCli({"bench", "--runs", "3", "--threads", "1", "--json"});
+        QJsonObject first = QJsonDocument::fromJson(bench.out).object();
+        QVERIFY(!first.isEmpty());
+        // Made valid and stable, so the rows of the second can differ from it.
+        first["validation"] = QStringLiteral("valid");
+        first["checksum"] = first.value("expected_checksum");
+        first["stable"] = true;
+        QJsonObject second = first;
+        QJsonObject region = second.value("region").toObject();
+        QJsonObject build = second.value("build").toObject();
+        QByteArray secondText;
+        if (change == QLatin1String("slower")) {
+            second["median_seconds"] = 2.0 * first.value("median_seconds").toDouble();
+        } else if (change == QLatin1String("version")) {
+            build["version"] = QStringLiteral("9.9.9");
+            second["build"] = build;
+        } else if (change == QLatin1String("invalid")) {
+            second["validation"] = QStringLiteral("INVALID");
+        } else if (change == QLatin1String("unstable")) {
+            second["stable"] = false;
+        } else if (change == QLatin1String("old")) {
+            for (const char* key : {"machine", "build", "statistics", "stable"})
+                second.remove(QLatin1String(key));
+        } else if (change == QLatin1String("range") || change == QLatin1String("max_iter")) {
+            region[change] = change == QLatin1String("range") ? 0.5 : 400;
+            second["region"] = region;
+        } else if (change == QLatin1String("other json")) {
+            secondText = R"({"region": {"points": 401}, "median_seconds": 1})";
+        } else if (change == QLatin1String("text")) {
+            secondText = "median 0.01 s\n";
+        }
+        if (secondText.isEmpty())
+            secondText = QJsonDocument(second).toJson();
+        QTemporaryDir folder;
+        const QString a = folder.filePath(QStringLiteral("a.json"));
+        const QString b = folder.filePath(QStringLiteral("b.json"));
+        QVERIFY(writeFile(a, QJsonDocument(first).toJson()));
+        if (change == QLatin1String("pipe"))
+            QCOMPARE(mkfifo(QFile::encodeName(b).constData(), 0600), 0);
+        else if (change == QLatin1String("zero"))
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), b));
+        else if (change != QLatin1String("missing"))
+            QVERIFY(writeFile(b, secondText));
+
+        const Outcome outcome = runCli({QStringLiteral("compare"), a, b});
+        QCOMPARE(outcome.status, status);
+        if (status != 0) {
+            QVERIFY(outcome.out.isEmpty());
+            for (const QString& part : cells)
+                QVERIFY2(outcome.err.contains(part.toUtf8()), outcome.err.constData());
+            QVERIFY(outcome.err.startsWith("quilfen-cli: "));
+            return;
+        }
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+        QCOMPARE(compareCells(outcome.out, label), cells);
+        // The files head their columns: the first file's name starts where the first cells do.
+        const QList<QByteArray> lines = outcome.out.split('\n');
+        const QByteArray processorLine = lines.value(1);
+        QVERIFY(processorLine.startsWith("processor "));
+        qsizetype firstCell = qsizetype(sizeof "processor" - 1);
+        while (firstCell < processorLine.size() && processorLine[firstCell] == ' ')
+            ++firstCell;
+        QCOMPARE(lines.value(0).indexOf(QFile::encodeName(a)), firstCell);
+        QCOMPARE(compareCells(outcome.out, QStringLiteral("MFLOPS")).value(1),
+                 QString::fromStdString(mflopsText(second.value("median_seconds").toDouble())));
+        QCOMPARE(outcome.out.contains("* differs from the first result"), change == QLatin1String("version") ||
+                                                                             change == QLatin1String("old"));
+    }
+
+    // A picture rendered from another's entries: at its size, the same
+    // pixels; at another, the pixels of that region rendered at that size.
+    void renderFromPicture_data()
+    {
+        QTest::addColumn<int>("size");         // --size given with --from; 0: none
+        QTest::addColumn<QString>("palette");  // of the first picture; empty: the default
+        QTest::newRow("its own size, default palette") << 0 << "";
+        QTest::newRow("its own size, the fire palette it names") << 0 << "palettes/fire.qpl";
+        QTest::newRow("twice the size") << 400 << "palettes/fire.qpl";
+        QTest::newRow("a third of the size") << 67 << "";
+    }
+    void renderFromPicture()
+    {
+        QFETCH(int, size);
+        QFETCH(QString, palette);
+        // 0.1 + 0.2: a centre whose shortest text has all 17 digits.
+        const double re = -0.75;
+        const double im = 0.1 + 0.2;
+        QTemporaryDir folder;
+        const QString first = folder.filePath(QStringLiteral("first.png"));
+        QStringList arguments = renderArguments(re, im, 0.25, 300, first) + QStringList{"--size", "200"};
+        if (!palette.isEmpty())
+            arguments << QStringLiteral("--palette") << binFolder() + '/' + palette;
+        QCOMPARE(runCli(arguments).status, 0);
+
+        QImageReader entries(first, "PNG");
+        QCOMPARE(entries.text(QStringLiteral("quilfen-centre-im")).toDouble(), im);
+        QCOMPARE(entries.text(QStringLiteral("quilfen-centre-re")), QStringLiteral("-0.75"));
+        QCOMPARE(entries.text(QStringLiteral("quilfen-max-iter")), QStringLiteral("300"));
+        QCOMPARE(entries.text(QStringLiteral("quilfen-size")), QStringLiteral("200"));
+        QCOMPARE(entries.text(QStringLiteral("quilfen-version")), QString::fromStdString(programVersion()));
+        QCOMPARE(entries.text(QStringLiteral("quilfen-palette")),
+                 palette.isEmpty() ? QStringLiteral("default.qpl") : binFolder() + '/' + palette);
+
+        const QString again = folder.filePath(QStringLiteral("again.png"));
+        QStringList fromArguments{"render", "--from", first, "--out", again};
+        if (size != 0)
+            fromArguments << QStringLiteral("--size") << QString::number(size);
+        const Outcome outcome = runCli(fromArguments);
+        QVERIFY2(outcome.err.isEmpty(), outcome.err.constData());
+        QCOMPARE(outcome.status, 0);
+        QImage expected(first);
+        if (size != 0) {
+            const QString direct = folder.filePath(QStringLiteral("direct.png"));
+            arguments = renderArguments(re, im, 0.25, 300, direct) + QStringList{"--size", QString::number(size)};
+            if (!palette.isEmpty())
+                arguments << QStringLiteral("--palette") << binFolder() + '/' + palette;
+            QCOMPARE(runCli(arguments).status, 0);
+            expected = QImage(direct);
+        }
+        const QImage made(again);
+        QCOMPARE(made.size(), QSize(size == 0 ? 200 : size, size == 0 ? 200 : size));
+        QVERIFY(made.convertToFormat(QImage::Format_RGB32) == expected.convertToFormat(QImage::Format_RGB32));
+        QCOMPARE(QImageReader(again, "PNG").text(QStringLiteral("quilfen-centre-im")).toDouble(), im);
+    }
+
+    void renderFromRefusals_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QByteArray>("message");
+        QTest::newRow("a BMP picture") << "bmp" << QByteArray("is not a PNG picture");
+        QTest::newRow("a PNG without entries") << "plain" << QByteArray("carries no region");
+        QTest::newRow("a range that is not a number")
+            << "tampered" << QByteArray("has a quilfen-range entry 'abc' that is not a finite number");
+        QTest::newRow("the palette changed since")
+            << "palette changed" << QByteArray("is no longer the table");
+        QTest::newRow("no such picture") << "missing" << QByteArray("cannot be opened: No such file");
+        QTest::newRow("a named pipe nobody writes") << "pipe" << QByteArray("it is not a regular file");
+        QTest::newRow("a PNG signature, then random bytes") << "random" << QByteArray("is a broken PNG picture");
+    }
+    void renderFromRefusals()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, message);
+        QTemporaryDir folder;
+        const QString picture = folder.filePath(kind == QLatin1String("bmp") ? "picture.bmp" : "picture.png");
+        const QString palette = folder.filePath(QStringLiteral("mine.qpl"));
+        QVERIFY(QFile::copy(binFolder() + QStringLiteral("/palettes/fire.qpl"), palette));
+        if (kind == QLatin1String("plain")) {
+            QImage image(8, 8, QImage::Format_RGB32);
+            image.fill(Qt::black);
+            QVERIFY(image.save(picture, "PNG"));
+        } else if (kind == QLatin1String("tampered")) {
+            QImage image(8, 8, QImage::Format_RGB32);
+            image.fill(Qt::black);
+            for (const char* key : {"quilfen-centre-re", "quilfen-centre-im", "quilfen-max-iter", "quilfen-size"})
+                image.setText(QLatin1String(key), QStringLiteral("8"));
+            image.setText(QStringLiteral("quilfen-range"), QStringLiteral("abc"));
+            QVERIFY(image.save(picture, "PNG"));
+        } else if (kind == QLatin1String("pipe")) {
+            QCOMPARE(mkfifo(QFile::encodeName(picture).constData(), 0600), 0);
+        } else if (kind == QLatin1String("random")) {
+            QVERIFY(writeFile(picture, QByteArray("\x89PNG\r\n\x1a\n") + QByteArray(500, '\x7f')));
+        } else if (kind != QLatin1String("missing")) {
+            QCOMPARE(runCli(renderArguments(-0.5, 0.0, 2.5, 20, picture) +
+                            QStringList{"--size", "20", "--palette", palette}).status, 0);
+        }
+        if (kind == QLatin1String("palette changed")) {
+            QVERIFY(QFile::remove(palette));
+            QVERIFY(QFile::copy(binFolder() + QStringLiteral("/palettes/ice.qpl"), palette));
+        }
+        const QString out = folder.filePath(QStringLiteral("out.png"));
+        const Outcome outcome = runCli({"render", "--from", picture, "--out", out});
+        QCOMPARE(outcome.status, 1);
+        QVERIFY2(outcome.err.contains(message), outcome.err.constData());
+        QVERIFY(!QFile::exists(out));
     }
 };
 
