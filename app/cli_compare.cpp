@@ -3,9 +3,9 @@
 // region timed other work and are refused; results of other versions or
 // builds are compared, with what differs from the first result marked.
 
-#include "bench/benchmark_figures.h"
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
+#include "bench/benchmark_figures.h"
 #include "platform/files/regular_file.h"
 
 #include <QJsonDocument>
