@@ -585,11 +585,16 @@ class Run:
         still_pausing = self.status() == PAUSE_TEXT
         self.wait_for("the computing time on the status line",
                       lambda: self.status().startswith("計算時間は"))
-        shot = self.screenshot("after-conditions-run")
-        where = find_picture(shot, default_picture)
-        if where is None:
-            raise Failure("the screen does not show the picture quilfen-cli renders "
-                          f"(see {self.shots:02d}-after-conditions-run.png)")
+        # The compositor may show the drawing's last frame a moment after the
+        # status line changed: the screen is looked at until it shows it.
+        shot = None
+
+        def picture_on_screen():
+            nonlocal shot
+            shot = self.screenshot("after-conditions-run")
+            return find_picture(shot, default_picture)
+
+        where = self.wait_for("the screen to show the picture quilfen-cli renders", picture_on_screen)
         # The window, placed by the compositor, reaches 8 pixels left of the
         # picture and its client area below the picture's top edge.
         left, top = where[0] - PICTURE[0], where[1] - PICTURE[1]
