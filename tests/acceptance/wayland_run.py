@@ -580,6 +580,7 @@ class Run:
         self.press(self.find(PUSH_BUTTON, "設定して実行", within=dialog))
         self.wait_for("the pause's status text", lambda: self.status() == PAUSE_TEXT, seconds=5)
         in_pause = self.screenshot("pause")
+        pause_file = f"{self.shots:02d}-pause.png"
         if self.dialog("計算条件") is not None:
             raise Failure("the conditions dialog is still shown during the pause")
         still_pausing = self.status() == PAUSE_TEXT
@@ -611,7 +612,7 @@ class Run:
             area = (left, top, PICTURE[0] + PICTURE[2], PICTURE[1] + PICTURE[3])
             if in_pause.region(*area) != start_shot.region(*area):
                 raise Failure("during the pause the picture box does not look as at start-up "
-                              f"(see {self.shots - 1:02d}-pause.png)")
+                              f"(see {pause_file})")
         t = self.step(f"conditions run: pause {'seen' if still_pausing else 'passed'}, picture at "
                       f"{where} equals quilfen-cli render", t)
 
