@@ -22,7 +22,6 @@
 #include <cerrno>
 #include <charconv>
 #include <chrono>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -68,13 +67,6 @@ double timeOneComputation(IterGrid& grid, BenchResult& result)
     return std::chrono::duration<double>(stop - start).count();
 }
 
-std::string hex64(std::uint64_t value)
-{
-    char text[17];
-    std::snprintf(text, sizeof text, "%016" PRIx64, value);
-    return text;
-}
-
 // A number with a full stop as the point whatever the locale (printf's %f
 // and %g take the locale's point): `decimals` places, or for
 // std::chars_format::general that many significant digits.
@@ -91,11 +83,6 @@ std::string jsonNumberOr(const std::string& text)
     return text == kNoFigure ? "null" : text;
 }
 
-std::string percentText(double fraction)
-{
-    return decimalText(100.0 * fraction, std::chars_format::fixed, 2) + " %";
-}
-
 // Why a result is not stable, for the text output and the --strict message.
 std::string instability(const RunStatistics& s)
 {
@@ -108,10 +95,7 @@ std::string instability(const RunStatistics& s)
 
 std::string memoryText(std::uint64_t bytes)
 {
-    if (bytes == 0)
-        return "memory unknown";
-    return decimalText(static_cast<double>(bytes) / (1024.0 * 1024.0 * 1024.0), std::chars_format::fixed, 1) +
-           " GiB";
+    return bytes == 0 ? "memory unknown" : gibibytesText(static_cast<double>(bytes));
 }
 
 void printText(const BenchResult& r)
@@ -151,10 +135,10 @@ void printText(const BenchResult& r)
     else
         std::printf("stability:   UNSTABLE (%s)\n", instability(r.stats).c_str());
     if (r.valid)
-        std::printf("validation:  valid (checksum %s)\n", hex64(r.checksum).c_str());
+        std::printf("validation:  valid (checksum %s)\n", hexText(r.checksum).c_str());
     else
-        std::printf("validation:  INVALID (checksum %s, expected %s)\n", hex64(r.checksum).c_str(),
-                    hex64(kBenchmarkChecksum).c_str());
+        std::printf("validation:  INVALID (checksum %s, expected %s)\n", hexText(r.checksum).c_str(),
+                    hexText(kBenchmarkChecksum).c_str());
 }
 
 void printJson(const BenchResult& r)
@@ -177,7 +161,7 @@ void printJson(const BenchResult& r)
                 decimalText(kReferenceSeconds, std::chars_format::fixed, 4).c_str(),
                 jsonNumberOr(ratioText(r.stats.median)).c_str());
     std::printf("\"checksum\": \"%s\", \"expected_checksum\": \"%s\", \"validation\": \"%s\", ",
-                hex64(r.checksum).c_str(), hex64(kBenchmarkChecksum).c_str(),
+                hexText(r.checksum).c_str(), hexText(kBenchmarkChecksum).c_str(),
                 r.valid ? "valid" : "INVALID");
     const MachineRecord& m = r.machine;
     std::printf("\"machine\": {\"processor\": %s, \"logical_processors\": %u, \"threads\": %d, "

@@ -5,6 +5,7 @@
 
 #include "app/cli_commands.h"
 #include "app/cli_options.h"
+#include "app/json_text.h"
 #include "bench/benchmark_figures.h"
 #include "platform/files/regular_file.h"
 
@@ -123,9 +124,7 @@ QString stabilityText(const QJsonObject& json)
 
 QString memoryText(const QJsonValue& bytes)
 {
-    if (!bytes.isDouble())
-        return QStringLiteral("-");
-    return QString::number(bytes.toDouble() / (1024.0 * 1024.0 * 1024.0), 'f', 1) + QStringLiteral(" GiB");
+    return bytes.isDouble() ? QString::fromStdString(gibibytesText(bytes.toDouble())) : QStringLiteral("-");
 }
 
 // One line of the table: a label and a cell for each result.
@@ -177,8 +176,7 @@ QString table(const std::vector<Result>& results)
     add(QStringLiteral("spread"), [](const Result& r) {
         const QJsonValue v =
             r.json.value(QStringLiteral("statistics")).toObject().value(QStringLiteral("coefficient_of_variation"));
-        return v.isDouble() ? QString::number(100.0 * v.toDouble(), 'f', 2) + QStringLiteral(" %")
-                            : QStringLiteral("-");
+        return v.isDouble() ? QString::fromStdString(percentText(v.toDouble())) : QStringLiteral("-");
     });
     add(QStringLiteral("MFLOPS"), [](const Result& r) { return QString::fromStdString(mflopsText(r.median)); });
     add(QStringLiteral("vs reference"),
@@ -238,7 +236,7 @@ int runCompare(int fileCount, char** files)
 {
     for (int k = 0; k < fileCount; ++k)
         if (std::strncmp(files[k], "--", 2) == 0)
-            throw UsageError(std::string("compare takes no option: '") + files[k] + "'");
+            throw UsageError("compare takes no option: " + quoted(files[k]));
     if (fileCount < 2)
         throw UsageError("compare needs two or more results of bench --json");
     std::vector<Result> results;

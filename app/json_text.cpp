@@ -1,6 +1,7 @@
 #include "app/json_text.h"
 
 #include <charconv>
+#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 
@@ -31,6 +32,28 @@ std::string shortestText(double value)
     char text[64];
     const auto written = std::to_chars(text, text + sizeof text, value);
     return std::string(text, written.ptr);
+}
+
+std::string hexText(std::uint64_t value)
+{
+    char text[17];
+    std::snprintf(text, sizeof text, "%016" PRIx64, value);
+    return text;
+}
+
+std::string percentText(double fraction)
+{
+    char text[64];
+    const auto written = std::to_chars(text, text + sizeof text, 100.0 * fraction, std::chars_format::fixed, 2);
+    return std::string(text, written.ptr) + " %";
+}
+
+std::string gibibytesText(double bytes)
+{
+    char text[64];
+    const auto written =
+        std::to_chars(text, text + sizeof text, bytes / (1024.0 * 1024.0 * 1024.0), std::chars_format::fixed, 1);
+    return std::string(text, written.ptr) + " GiB";
 }
 
 }  // namespace quilfen::cli

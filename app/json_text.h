@@ -1,7 +1,9 @@
 #pragma once
 
-// Pieces of JSON text written by hand, the same in every locale.
+// Pieces of text written by hand for results and pictures, the same in
+// every locale.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -15,5 +17,14 @@ std::string jsonString(std::string_view text);
 // stop as the point whatever the locale; JSON's null for a value that is
 // not finite.
 std::string shortestText(double value);
+
+// A 64-bit checksum as 16 lower-case hexadecimal digits.
+std::string hexText(std::uint64_t value);
+
+// A fraction as a percentage with two decimals ("3.00 %").
+std::string percentText(double fraction);
+
+// A memory size in GiB with one decimal ("23.5 GiB").
+std::string gibibytesText(double bytes);
 
 }  // namespace quilfen::cli

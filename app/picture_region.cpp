@@ -10,7 +10,6 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -86,9 +85,7 @@ void setRegionText(QImage& image, const PictureRegion& region)
     set(kMaxIter, std::to_string(region.maxIter));
     set(kSize, std::to_string(region.size));
     set(kPalette, region.palette);
-    char checksum[17];
-    std::snprintf(checksum, sizeof checksum, "%016" PRIx64, region.paletteChecksum);
-    set(kPaletteChecksum, checksum);
+    set(kPaletteChecksum, hexText(region.paletteChecksum));
     set(kVersion, region.version);
     image.setText(QStringLiteral("Software"), QStringLiteral("Quilfen ") + QString::fromStdString(region.version));
 }
