@@ -35,7 +35,8 @@ import tempfile
 import time
 
 SKIPPED = 77
-SCREEN = "1024x768x24"
+SCREEN_SIZE = (1024, 768)
+SCREEN = f"{SCREEN_SIZE[0]}x{SCREEN_SIZE[1]}x24"
 SCENARIO_SECONDS = 90.0  # the whole run, from start-up to exit
 STEP_SECONDS = 20.0      # any one wait
 POLL_SECONDS = 0.05
@@ -145,6 +146,14 @@ class Image(ctypes.Structure):
                 ("blue_mask", ctypes.c_ulong)]
 
 
+class ErrorEvent(ctypes.Structure):
+    _fields_ = [("type", ctypes.c_int), ("display", ctypes.c_void_p),
+                ("resourceid", ctypes.c_ulong), ("serial", ctypes.c_ulong),
+                ("error_code", ctypes.c_ubyte), ("request_code", ctypes.c_ubyte),
+                ("minor_code", ctypes.c_ubyte)]
+
+
+ERROR_HANDLER = ctypes.CFUNCTYPE(ctypes.c_int, ctypes.c_void_p, ctypes.POINTER(ErrorEvent))
 IS_VIEWABLE = 2
 Z_PIXMAP = 2
 ALL_PLANES = 0xFFFFFFFF
@@ -173,10 +182,27 @@ class Xlib:
                                        ctypes.c_uint, ctypes.c_uint, ctypes.c_ulong, ctypes.c_int]
         self.x11.XFree.argtypes = [ctypes.c_void_p]
         self.x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        self.x11.XSync.argtypes = [ctypes.c_void_p, ctypes.c_int]
+        # libX11's own handler ends the process on any error, leaving no
+        # word of what was asked: keep the error and fail the step instead.
+        self.errors = []
+        self.handler = ERROR_HANDLER(self.keep_error)
+        self.x11.XSetErrorHandler(self.handler)
         self.display = self.x11.XOpenDisplay(display.encode())
         if not self.display:
             raise Failure(f"cannot open the display {display} through libX11")
         self.root = self.x11.XDefaultRootWindow(self.display)
+
+    def keep_error(self, _display, event):
+        e = event.contents
+        self.errors.append(f"X error {e.error_code} on request {e.request_code}")
+        return 0
+
+    def check(self, what):
+        self.x11.XSync(self.display, 0)
+        if self.errors:
+            errors, self.errors = "; ".join(self.errors), []
+            raise Failure(f"{what}: {errors}")
 
     def origin(self, window):
         x, y, child = ctypes.c_int(), ctypes.c_int(), ctypes.c_ulong()
@@ -188,13 +214,17 @@ class Xlib:
     def viewable(self, window):
         attributes = WindowAttributes()
         if not self.x11.XGetWindowAttributes(self.display, window, ctypes.byref(attributes)):
+            self.errors.clear()  # a window already destroyed is not viewable
             return False
         return attributes.map_state == IS_VIEWABLE
 
     def grab(self, x, y, w, h):
         """A part of the screen as rows of RGB bytes, like Shot.region."""
+        if w <= 0 or h <= 0 or x < 0 or y < 0 or x + w > SCREEN_SIZE[0] or y + h > SCREEN_SIZE[1]:
+            raise Failure(f"{w}x{h} at {x},{y} is not a part of the screen")
         image = self.x11.XGetImage(self.display, self.root, x, y, w, h, ALL_PLANES, Z_PIXMAP)
         if not image:
+            self.check(f"cannot read the screen at {x},{y} {w}x{h}")
             raise Failure(f"cannot read the screen at {x},{y} {w}x{h}")
         try:
             i = image.contents
