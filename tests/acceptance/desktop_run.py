@@ -40,6 +40,7 @@ SCREEN = f"{SCREEN_SIZE[0]}x{SCREEN_SIZE[1]}x24"
 SCENARIO_SECONDS = 90.0  # the whole run, from start-up to exit
 STEP_SECONDS = 20.0      # any one wait
 POLL_SECONDS = 0.05
+FRAME_SLACK = 40         # pixels a window manager's frame may shift a moved window
 
 # The main window's layout below its menu bar (client coordinates).
 CLIENT_HEIGHT = 437
@@ -565,8 +566,20 @@ class Run:
         window has to repaint once it hides, clear of the status line, whose
         red text tells when the pause is on."""
         x, y = self.client(150, 120)
-        self.tool("xdotool", "windowmove", "--sync", str(dialog), str(x), str(y))
-        rect = self.geometry(dialog)
+
+        # xdotool's --sync waits for some change of place, not for the place
+        # asked. A dialog left where the window manager put it (centred on
+        # the main window) would leave no room for the strip of picture
+        # watched left of it, so the move is asked again until the dialog is
+        # seen there, a frame's width aside.
+        def moved():
+            rect = self.geometry(dialog)
+            if abs(rect[0] - x) <= FRAME_SLACK and abs(rect[1] - y) <= FRAME_SLACK:
+                return rect
+            self.tool("xdotool", "windowmove", str(dialog), str(x), str(y))
+            return None
+
+        rect = self.wait_for(f"the conditions dialog to move to {x},{y}", moved)
         part = self.over_main_window(rect)
         _, status_top = self.client(0, STATUS_FRAME[1])
         if not part or part[2] * part[3] < 20000 or rect[1] + rect[3] > status_top:
