@@ -572,14 +572,21 @@ class Run:
         # the main window) would leave no room for the strip of picture
         # watched left of it, so the move is asked again until the dialog is
         # seen there, a frame's width aside.
+        self.tool("xdotool", "windowmove", "--sync", str(dialog), str(x), str(y))
+        moves = 1
+
         def moved():
+            nonlocal moves
             rect = self.geometry(dialog)
             if abs(rect[0] - x) <= FRAME_SLACK and abs(rect[1] - y) <= FRAME_SLACK:
                 return rect
+            moves += 1
             self.tool("xdotool", "windowmove", str(dialog), str(x), str(y))
             return None
 
         rect = self.wait_for(f"the conditions dialog to move to {x},{y}", moved)
+        if moves > 1:
+            log(f"  the conditions dialog moved at the request number {moves}")
         part = self.over_main_window(rect)
         _, status_top = self.client(0, STATUS_FRAME[1])
         if not part or part[2] * part[3] < 20000 or rect[1] + rect[3] > status_top:
