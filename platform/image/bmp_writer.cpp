@@ -224,34 +224,20 @@ bool AtomicImageFile::commit(const QImage& image, const char* format, QString* e
 {
     if (m_fd < 0)
         return failWithErrno(error, EBADF);
-    int errorNumber = 0;
-    // A failure of the image writer itself (not of a write) has only its text.
-    bool encoded = true;
-    QString writerError;
-    {
-        DescriptorDevice device(m_fd);
-        QImageWriter writer(&device, format);
-        if (!writer.write(image)) {
-            encoded = false;
-            errorNumber = device.errorNumber();
-            writerError = writer.errorString();
-        }
-    }
-    if (errorNumber == 0 && encoded && ::fsync(m_fd) != 0)
-        errorNumber = errno;
+    // The first failure is the one reported.
+    bool written = writeImage(image, m_fd, format, error);
+    if (written && ::fsync(m_fd) != 0)
+        written = failWithErrno(error, errno);
     const int fd = m_fd;
     m_fd = -1;
-    if (::close(fd) != 0 && errorNumber == 0)
-        errorNumber = errno;
-    if (errorNumber == 0 && encoded && ::rename(m_temporary.constData(), m_target.constData()) != 0)
-        errorNumber = errno;
-    if (errorNumber != 0 || !encoded) {
-        discard();
-        return errorNumber != 0 ? failWithErrno(error, errorNumber) : fail(error, writerError);
-    }
-    m_temporary.clear();
+    if (::close(fd) != 0 && written)
+        written = failWithErrno(error, errno);
+    if (written && ::rename(m_temporary.constData(), m_target.constData()) != 0)
+        written = failWithErrno(error, errno);
+    if (written)
+        m_temporary.clear();  // renamed: nothing left to remove
     discard();
-    return true;
+    return written;
 }
 
 bool writeImage(const QImage& image, int fd, const char* format, QString* error)
