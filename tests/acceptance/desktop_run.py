@@ -209,7 +209,9 @@ class Xlib:
         x, y, child = ctypes.c_int(), ctypes.c_int(), ctypes.c_ulong()
         if not self.x11.XTranslateCoordinates(self.display, window, self.root, 0, 0, ctypes.byref(x),
                                               ctypes.byref(y), ctypes.byref(child)):
-            raise Failure(f"window {window} is not on the screen")
+            what = f"window {window} is not on the screen"
+            self.check(what)  # the X error, when there was one
+            raise Failure(what)
         return x.value, y.value
 
     def viewable(self, window):
@@ -225,8 +227,9 @@ class Xlib:
             raise Failure(f"{w}x{h} at {x},{y} is not a part of the screen")
         image = self.x11.XGetImage(self.display, self.root, x, y, w, h, ALL_PLANES, Z_PIXMAP)
         if not image:
-            self.check(f"cannot read the screen at {x},{y} {w}x{h}")
-            raise Failure(f"cannot read the screen at {x},{y} {w}x{h}")
+            what = f"cannot read the screen at {x},{y} {w}x{h}"
+            self.check(what)
+            raise Failure(what)
         try:
             i = image.contents
             if i.bits_per_pixel != 32 or i.red_mask != 0xFF0000 or i.blue_mask != 0xFF:
