@@ -20,13 +20,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
+#include <utility>
 
 namespace quilfen::cli {
 
@@ -65,16 +64,6 @@ double timeOneComputation(IterGrid& grid, BenchResult& result)
     if (checksum != kBenchmarkChecksum)
         result.valid = false;
     return std::chrono::duration<double>(stop - start).count();
-}
-
-// A number with a full stop as the point whatever the locale (printf's %f
-// and %g take the locale's point): `decimals` places, or for
-// std::chars_format::general that many significant digits.
-std::string decimalText(double value, std::chars_format format, int decimals)
-{
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, value, format, decimals);
-    return std::string(text, written.ptr);
 }
 
 // A JSON number, or null for a figure that does not exist.
@@ -119,12 +108,9 @@ void printText(const BenchResult& r)
     else
         std::printf("runs:        %zu timed, after 1 warm-up and %zu left out while the runs varied\n",
                     r.stats.runs, r.leftOut);
-    std::printf("median:      %s s per computation\n",
-                decimalText(r.stats.median, std::chars_format::fixed, 6).c_str());
-    std::printf("best:        %s s per computation\n",
-                decimalText(r.stats.best, std::chars_format::fixed, 6).c_str());
-    std::printf("worst:       %s s per computation\n",
-                decimalText(r.stats.worst, std::chars_format::fixed, 6).c_str());
+    for (const auto& [label, seconds] : {std::pair{"median:", r.stats.median}, {"best:", r.stats.best},
+                                         {"worst:", r.stats.worst}})
+        std::printf("%-13s%s s per computation\n", label, decimalText(seconds, std::chars_format::fixed, 6).c_str());
     std::printf("MFLOPS:      %s (%s / median seconds; best %s)\n", mflopsText(r.stats.median).c_str(),
                 shortestText(kBenchOperations / 1e6).c_str(), mflopsText(r.stats.best).c_str());
     std::printf("%s: %s (%s s / median seconds)\n", kReferenceMachineCaption,

@@ -1,6 +1,5 @@
 #include "app/json_text.h"
 
-#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -41,19 +40,22 @@ std::string hexText(std::uint64_t value)
     return text;
 }
 
+std::string decimalText(double value, std::chars_format format, int decimals)
+{
+    // Room for the largest double written out in full.
+    char text[512];
+    const auto written = std::to_chars(text, text + sizeof text, value, format, decimals);
+    return std::string(text, written.ptr);
+}
+
 std::string percentText(double fraction)
 {
-    char text[64];
-    const auto written = std::to_chars(text, text + sizeof text, 100.0 * fraction, std::chars_format::fixed, 2);
-    return std::string(text, written.ptr) + " %";
+    return decimalText(100.0 * fraction, std::chars_format::fixed, 2) + " %";
 }
 
 std::string gibibytesText(double bytes)
 {
-    char text[64];
-    const auto written =
-        std::to_chars(text, text + sizeof text, bytes / (1024.0 * 1024.0 * 1024.0), std::chars_format::fixed, 1);
-    return std::string(text, written.ptr) + " GiB";
+    return decimalText(bytes / (1024.0 * 1024.0 * 1024.0), std::chars_format::fixed, 1) + " GiB";
 }
 
 }  // namespace quilfen::cli

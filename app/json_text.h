@@ -3,6 +3,7 @@
 // Pieces of text written by hand for results and pictures, the same in
 // every locale.
 
+#include <charconv>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,11 @@ std::string shortestText(double value);
 
 // A 64-bit checksum as 16 lower-case hexadecimal digits.
 std::string hexText(std::uint64_t value);
+
+// value with a full stop as the point whatever the locale (printf's %f and
+// %g take the locale's point): `decimals` places, or for
+// std::chars_format::general that many significant digits.
+std::string decimalText(double value, std::chars_format format, int decimals);
 
 // A fraction as a percentage with two decimals ("3.00 %").
 std::string percentText(double fraction);
