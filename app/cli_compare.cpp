@@ -106,27 +106,6 @@ void checkSameWork(const Result& first, const Result& other)
                                .arg(other.file, first.file, differences.join(QStringLiteral(", ")))};
 }
 
-bool isValid(const QJsonObject& json)
-{
-    const QJsonValue checksum = json.value(QStringLiteral("checksum"));
-    const QJsonValue expected = json.value(QStringLiteral("expected_checksum"));
-    return json.value(QStringLiteral("validation")).toString() == QStringLiteral("valid") &&
-           checksum == expected;
-}
-
-QString stabilityText(const QJsonObject& json)
-{
-    const QJsonValue stable = json.value(QStringLiteral("stable"));
-    if (!stable.isBool())
-        return QStringLiteral("-");  // a result from before stability was recorded
-    return stable.toBool() ? QStringLiteral("stable") : QStringLiteral("UNSTABLE");
-}
-
-QString memoryText(const QJsonValue& bytes)
-{
-    return bytes.isDouble() ? QString::fromStdString(gibibytesText(bytes.toDouble())) : QStringLiteral("-");
-}
-
 // One line of the table: a label and a cell for each result.
 struct Row {
     QString label;
@@ -148,10 +127,13 @@ QString table(const std::vector<Result>& results)
             return valueText(r.json.value(QLatin1String(object)).toObject().value(QLatin1String(key)));
         };
     };
+    add({}, [](const Result& r) { return r.file; });  // the heading
     add(QStringLiteral("processor"), field("machine", "processor"), true);
     add(QStringLiteral("logical processors"), field("machine", "logical_processors"), true);
     add(QStringLiteral("memory"), [](const Result& r) {
-        return memoryText(r.json.value(QStringLiteral("machine")).toObject().value(QStringLiteral("memory_bytes")));
+        const QJsonValue bytes =
+            r.json.value(QStringLiteral("machine")).toObject().value(QStringLiteral("memory_bytes"));
+        return bytes.isDouble() ? QString::fromStdString(gibibytesText(bytes.toDouble())) : QStringLiteral("-");
     }, true);
     add(QStringLiteral("system"), [&](const Result& r) {
         if (!r.json.value(QStringLiteral("machine")).isObject())
@@ -187,9 +169,17 @@ QString table(const std::vector<Result>& results)
                                                    : QString::fromLatin1(kNoFigure);
     });
     add(QStringLiteral("validation"), [](const Result& r) {
-        return isValid(r.json) ? QStringLiteral("valid") : QStringLiteral("INVALID");
+        const bool valid =
+            r.json.value(QStringLiteral("validation")).toString() == QStringLiteral("valid") &&
+            r.json.value(QStringLiteral("checksum")) == r.json.value(QStringLiteral("expected_checksum"));
+        return valid ? QStringLiteral("valid") : QStringLiteral("INVALID");
     });
-    add(QStringLiteral("stability"), [](const Result& r) { return stabilityText(r.json); });
+    add(QStringLiteral("stability"), [](const Result& r) {
+        const QJsonValue stable = r.json.value(QStringLiteral("stable"));
+        if (!stable.isBool())
+            return QStringLiteral("-");  // a result from before stability was recorded
+        return stable.toBool() ? QStringLiteral("stable") : QStringLiteral("UNSTABLE");
+    });
 
     bool anyMarked = false;
     for (Row& row : rows) {
@@ -203,28 +193,21 @@ QString table(const std::vector<Result>& results)
     }
 
     qsizetype labelWidth = 0;
-    for (const Row& row : rows)
+    QList<qsizetype> widths(rows.front().cells.size(), 0);
+    for (const Row& row : rows) {
         labelWidth = std::max(labelWidth, row.label.size());
-    std::vector<qsizetype> widths;
-    for (const Result& r : results)
-        widths.push_back(r.file.size());
-    for (const Row& row : rows)
-        for (std::size_t k = 0; k < widths.size(); ++k)
-            widths[k] = std::max(widths[k], row.cells[static_cast<qsizetype>(k)].size());
-    const auto line = [&](const QString& label, const QStringList& cells) {
-        QString text = label.leftJustified(labelWidth);
-        for (std::size_t k = 0; k < widths.size(); ++k)
-            text += QStringLiteral("  ") + cells[static_cast<qsizetype>(k)].leftJustified(widths[k]);
-        while (text.endsWith(' '))
-            text.chop(1);
-        return text + '\n';
-    };
-    QStringList files;
-    for (const Result& r : results)
-        files << r.file;
-    QString text = line({}, files);
-    for (const Row& row : rows)
-        text += line(row.label, row.cells);
+        for (qsizetype k = 0; k < widths.size(); ++k)
+            widths[k] = std::max(widths[k], row.cells[k].size());
+    }
+    QString text;
+    for (const Row& row : rows) {
+        QString line = row.label.leftJustified(labelWidth);
+        for (qsizetype k = 0; k < widths.size(); ++k)
+            line += QStringLiteral("  ") + row.cells[k].leftJustified(widths[k]);
+        while (line.endsWith(' '))
+            line.chop(1);
+        text += line + '\n';
+    }
     if (anyMarked)
         text += QStringLiteral("* differs from the first result\n");
     return text;
