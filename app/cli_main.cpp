@@ -55,6 +55,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -82,11 +83,9 @@ int runGrid(const Options& options)
     for (int i = 0; i <= last && writeError == 0; ++i) {
         line.clear();
         for (int j = 0; j <= last; ++j) {
-            if (j > 0)
-                line += ' ';
             line += std::to_string(IterMap[static_cast<std::size_t>(i)][static_cast<std::size_t>(j)]);
+            line += j < last ? ' ' : '\n';
         }
-        line += '\n';
         if (std::fputs(line.c_str(), stdout) == EOF)
             writeError = errno;
     }
@@ -128,25 +127,12 @@ constexpr const char* kUsage =
 // fails as it should (EBADF).
 void holdClosedStandardDescriptors()
 {
-    for (;;) {
-        const int fd = ::open("/dev/null", O_RDONLY);
-        if (fd < 0)
-            return;
-        if (fd > STDERR_FILENO) {
-            ::close(fd);
-            return;
-        }
-    }
-}
-
-bool asksForHelp(int argc, char* argv[])
-{
-    for (int k = 1; k < argc; ++k) {
-        const std::string argument = argv[k];
-        if (argument == "--help" || argument == "-h")
-            return true;
-    }
-    return false;
+    int fd = -1;
+    do
+        fd = ::open("/dev/null", O_RDONLY);
+    while (fd >= 0 && fd <= STDERR_FILENO);
+    if (fd >= 0)
+        ::close(fd);
 }
 
 }  // namespace
@@ -164,7 +150,10 @@ int main(int argc, char* argv[])
     // type to UTF-8 itself, with a warning on standard error.
     quilfen::preferUtf8CharacterType();
     try {
-        if (asksForHelp(argc, argv)) {
+        const auto isHelp = [](const char* argument) {
+            return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0;
+        };
+        if (std::any_of(argv + 1, argv + argc, isHelp)) {
             std::fputs(kUsage, stdout);
             return finishStandardOutput(0);
         }
