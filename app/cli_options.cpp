@@ -15,19 +15,14 @@ bool isOptionName(const std::string& s)
     return s.size() > 2 && s.compare(0, 2, "--") == 0;
 }
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
 // The text without the blanks before and after it.
 std::string_view trimmed(std::string_view text)
 {
-    while (!text.empty() && isBlank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back()))
-        text.remove_suffix(1);
-    return text;
+    constexpr std::string_view kBlanks = " \t\n\r\f\v";
+    const std::size_t first = text.find_first_not_of(kBlanks);
+    if (first == std::string_view::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(kBlanks) + 1 - first);
 }
 
 // Whether a decimal text that a double cannot hold is too large (rather than
@@ -139,11 +134,6 @@ std::string Options::requireString(const std::string& name) const
     return it->second;
 }
 
-std::string Options::stringOr(const std::string& name, const std::string& fallback) const
-{
-    return has(name) ? requireString(name) : (m_used.insert(name), fallback);
-}
-
 double Options::requireDouble(const std::string& name) const
 {
     const std::string written = requireString(name);
@@ -209,11 +199,7 @@ std::int64_t Options::requireInt(const std::string& name, std::int64_t low, std:
 std::int64_t Options::intOr(const std::string& name, std::int64_t fallback, std::int64_t low,
                             std::int64_t high) const
 {
-    if (!has(name)) {
-        m_used.insert(name);
-        return fallback;
-    }
-    return requireInt(name, low, high);
+    return has(name) ? requireInt(name, low, high) : fallback;
 }
 
 void Options::rejectUnused() const

@@ -27,7 +27,6 @@ public:
     // Whether a flag was given; a value after it is refused.
     bool flag(const std::string& name) const;
     std::string requireString(const std::string& name) const;
-    std::string stringOr(const std::string& name, const std::string& fallback) const;
     // A finite double (subnormals included), the whole text used apart from
     // blanks before and after it; read the same in every locale. A refusal
     // says why: not a number, infinite, too large, or too close to zero.

@@ -34,36 +34,7 @@ namespace {
 constexpr std::int64_t kDefaultSize = 2 * kHalfSize;  // the main window's picture
 constexpr std::int64_t kMaxSize = 16384;
 constexpr std::int32_t kStripColumns = 32;
-constexpr double kQuietSeconds = 1.0;  // no progress shown for shorter renders
-
-// How far a render has got, on stderr when it is a terminal and the render
-// has taken more than a second.
-class Progress {
-public:
-    Progress() : m_shown(isatty(STDERR_FILENO) == 1) {}
-
-    void update(std::int64_t done, std::int64_t total)
-    {
-        if (!m_shown)
-            return;
-        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - m_start;
-        if (elapsed.count() < kQuietSeconds)
-            return;
-        std::fprintf(stderr, "\rquilfen-cli: rendering %3d %%", static_cast<int>(100 * done / total));
-        m_written = true;
-    }
-
-    ~Progress()
-    {
-        if (m_written)
-            std::fputc('\n', stderr);
-    }
-
-private:
-    bool m_shown;
-    bool m_written = false;
-    std::chrono::steady_clock::time_point m_start = std::chrono::steady_clock::now();
-};
+constexpr std::chrono::seconds kQuietTime{1};  // no progress shown for shorter renders
 
 // The visible part of the drawing, as the main window's picture holds it at
 // side N: grid point (i, j) on pixel column i, row N − j; the column i = N and
@@ -81,14 +52,23 @@ QImage visiblePicture(const CalcCondition& cond, std::int32_t side, std::int32_t
     const std::int32_t columnsPerStrip = std::min(kStripColumns, side);
     const std::ptrdiff_t rows = side + 1;
     std::vector<std::int32_t> strip(static_cast<std::size_t>(columnsPerStrip) * static_cast<std::size_t>(rows));
-    Progress progress;
+    // How far the render has got, on stderr when it is a terminal and the
+    // render has taken more than a second.
+    const bool showProgress = isatty(STDERR_FILENO) == 1;
+    const auto start = std::chrono::steady_clock::now();
+    bool progressShown = false;
     for (std::int32_t first = 0; first < side; first += columnsPerStrip) {
         const std::int32_t columns = std::min(columnsPerStrip, side - first);
         computeColumns(frame, first, columns, side, maxIter, strip.data(), rows);
         for (std::int32_t c = 0; c < columns; ++c)
             drawGridColumn(picture, first + c, strip.data() + c * rows, side, maxIter, table);
-        progress.update(first + columns, side);
+        if (showProgress && std::chrono::steady_clock::now() - start >= kQuietTime) {
+            std::fprintf(stderr, "\rquilfen-cli: rendering %3d %%", (first + columns) * 100 / side);
+            progressShown = true;
+        }
     }
+    if (progressShown)
+        std::fputc('\n', stderr);
     return picture.image();
 }
 
@@ -113,7 +93,7 @@ int runRender(const Options& options, int argc, char** argv)
         maxIter = static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
     }
     bool defaultPalette = !options.has("--palette");
-    const std::string givenPalette = options.stringOr("--palette", {});
+    const std::string givenPalette = defaultPalette ? std::string() : options.requireString("--palette");
     const bool givenSize = options.has("--size");
     auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
     PictureDestination destination(options);
