@@ -11,9 +11,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
-#include <optional>
 
 namespace quilfen::cli {
 
@@ -34,43 +32,13 @@ struct EntryError {
     std::string reason;
 };
 
-class Entries {
-public:
-    explicit Entries(QImageReader& reader) : m_reader(reader) {}
-
-    std::string text(const char* key) const
-    {
-        const QString value = m_reader.text(QString::fromLatin1(key));
-        if (value.isEmpty())
-            throw EntryError{std::string("has no ") + key + " entry"};
-        return value.toStdString();
-    }
-
-    // A finite double in its shortest form as written (any decimal form is taken).
-    double number(const char* key) const
-    {
-        const std::string written = text(key);
-        double value = 0.0;
-        const auto [end, error] = std::from_chars(written.data(), written.data() + written.size(), value);
-        if (error != std::errc() || end != written.data() + written.size() || !std::isfinite(value))
-            throw EntryError{std::string("has a ") + key + " entry '" + written + "' that is not a finite number"};
-        return value;
-    }
-
-    std::int32_t whole(const char* key, std::int32_t high) const
-    {
-        const std::string written = text(key);
-        std::int32_t value = 0;
-        const auto [end, error] = std::from_chars(written.data(), written.data() + written.size(), value);
-        if (error != std::errc() || end != written.data() + written.size() || value < 1 || value > high)
-            throw EntryError{std::string("has a ") + key + " entry '" + written +
-                             "' that is not a whole number from 1 to " + std::to_string(high)};
-        return value;
-    }
-
-private:
-    QImageReader& m_reader;
-};
+// Whether the whole text reads as value; base, if given, is from_chars's.
+template <typename T, typename... Base>
+bool readsWhole(const std::string& text, T& value, Base... base)
+{
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value, base...);
+    return error == std::errc() && end == text.data() + text.size();
+}
 
 }  // namespace
 
@@ -118,21 +86,41 @@ bool readRegionText(const std::string& path, std::int32_t maxIterLimit, std::int
         error = "carries no region (no quilfen-... text entries): it was not written by quilfen-cli render";
         return false;
     }
+    const auto text = [&](const char* key) {
+        const QString value = reader.text(QString::fromLatin1(key));
+        if (value.isEmpty())
+            throw EntryError{std::string("has no ") + key + " entry"};
+        return value.toStdString();
+    };
+    const auto refuse = [](const char* key, const std::string& written, const std::string& why) {
+        return EntryError{std::string("has a ") + key + " entry '" + written + "' that is " + why};
+    };
+    // A finite double in its shortest form as written (any decimal form is taken).
+    const auto number = [&](const char* key) {
+        const std::string written = text(key);
+        double value = 0.0;
+        if (!readsWhole(written, value) || !std::isfinite(value))
+            throw refuse(key, written, "not a finite number");
+        return value;
+    };
+    const auto whole = [&](const char* key, std::int32_t high) {
+        const std::string written = text(key);
+        std::int32_t value = 0;
+        if (!readsWhole(written, value) || value < 1 || value > high)
+            throw refuse(key, written, "not a whole number from 1 to " + std::to_string(high));
+        return value;
+    };
     try {
-        const Entries entries(reader);
-        region.cond.CentreRe = entries.number(kCentreRe);
-        region.cond.CentreIm = entries.number(kCentreIm);
-        region.cond.Range = entries.number(kRange);
-        region.maxIter = entries.whole(kMaxIter, maxIterLimit);
-        region.size = entries.whole(kSize, maxSize);
-        region.palette = entries.text(kPalette);
-        const std::string checksum = entries.text(kPaletteChecksum);
-        const auto [end, failed] =
-            std::from_chars(checksum.data(), checksum.data() + checksum.size(), region.paletteChecksum, 16);
-        if (failed != std::errc() || end != checksum.data() + checksum.size())
-            throw EntryError{std::string("has a ") + kPaletteChecksum + " entry '" + checksum +
-                             "' that is not a hexadecimal checksum"};
-        region.version = entries.text(kVersion);
+        region.cond.CentreRe = number(kCentreRe);
+        region.cond.CentreIm = number(kCentreIm);
+        region.cond.Range = number(kRange);
+        region.maxIter = whole(kMaxIter, maxIterLimit);
+        region.size = whole(kSize, maxSize);
+        region.palette = text(kPalette);
+        const std::string checksum = text(kPaletteChecksum);
+        if (!readsWhole(checksum, region.paletteChecksum, 16))
+            throw refuse(kPaletteChecksum, checksum, "not a hexadecimal checksum");
+        region.version = text(kVersion);
     } catch (const EntryError& e) {
         error = e.reason;
         return false;
