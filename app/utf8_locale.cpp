@@ -9,35 +9,21 @@
 
 namespace quilfen {
 
-namespace {
-
-// The locale the environment gives a category, as setlocale would read it:
-// LC_ALL, then the category's own variable, then LANG, else "C".
-std::string fromEnvironment(const char* category)
-{
-    for (const char* name : {"LC_ALL", category, "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value && *value)
-            return value;
-    }
-    return "C";
-}
-
-bool isUtf8(locale_t locale)
-{
-    const std::string codeset = nl_langinfo_l(CODESET, locale);
-    return codeset == "UTF-8" || codeset == "utf8";
-}
-
-}  // namespace
-
 void preferUtf8CharacterType()
 {
-    const std::string ctype = fromEnvironment("LC_CTYPE");
+    // The character type's locale as setlocale would read it from the
+    // environment: LC_ALL, then LC_CTYPE, then LANG, else "C".
+    std::string ctype = "C";
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        if (const char* value = std::getenv(name); value && *value) {
+            ctype = value;
+            break;
+        }
+    }
     if (locale_t current = newlocale(LC_CTYPE_MASK, ctype.c_str(), nullptr)) {
-        const bool utf8 = isUtf8(current);
+        const std::string codeset = nl_langinfo_l(CODESET, current);
         freelocale(current);
-        if (utf8)
+        if (codeset == "UTF-8" || codeset == "utf8")
             return;
     }
     // The same choice as Qt's: the locale without its encoding and variant
