@@ -82,11 +82,6 @@ std::string instability(const RunStatistics& s)
            percentText(kStableVariation);
 }
 
-std::string memoryText(std::uint64_t bytes)
-{
-    return bytes == 0 ? "memory unknown" : gibibytesText(static_cast<double>(bytes));
-}
-
 void printText(const BenchResult& r)
 {
     const int points = 2 * kBenchHalfSize + 1;
@@ -95,9 +90,10 @@ void printText(const BenchResult& r)
                 shortestText(kBenchCondition.CentreIm).c_str(),
                 shortestText(kBenchCondition.Range).c_str(), points, points, kBenchMaxIter);
     const MachineRecord& m = r.machine;
+    const std::string memory =
+        m.memoryBytes == 0 ? "memory unknown" : gibibytesText(static_cast<double>(m.memoryBytes));
     std::printf("machine:     %s, %u logical processors, %s, %s %s %s\n", m.processor.c_str(),
-                m.logicalProcessors, memoryText(m.memoryBytes).c_str(), m.system.c_str(),
-                m.release.c_str(), m.architecture.c_str());
+                m.logicalProcessors, memory.c_str(), m.system.c_str(), m.release.c_str(), m.architecture.c_str());
     const BuildRecord& b = r.build;
     std::printf("build:       Quilfen %s, %s, %s, %s, %s\n", b.version.c_str(), b.compiler.c_str(),
                 b.buildType.c_str(), b.arithmeticFlags.c_str(), b.vectorLibrary.c_str());

@@ -233,11 +233,8 @@ int runCompare(int fileCount, char** files)
         return 1;
     }
     const QByteArray text = table(results).toUtf8();
-    const int writeError = std::fwrite(text.constData(), 1, static_cast<std::size_t>(text.size()), stdout) ==
-                                   static_cast<std::size_t>(text.size())
-                               ? 0
-                               : errno;
-    return finishStandardOutput(writeError);
+    const auto size = static_cast<std::size_t>(text.size());
+    return finishStandardOutput(std::fwrite(text.constData(), 1, size, stdout) == size ? 0 : errno);
 }
 
 }  // namespace quilfen::cli

@@ -55,34 +55,30 @@ PictureDestination::PictureDestination(const Options& options) : m_path(options.
 
 bool PictureDestination::open()
 {
+    QString error;
+    // A file is opened by the name's own bytes: it need not be valid UTF-8.
     if (m_path == "-") {
         if (isatty(STDOUT_FILENO) != 1)
             return true;
-        std::fputs("quilfen-cli: cannot write to standard output: it is a terminal "
-                   "(redirect it to a file or a program)\n",
-                   stderr);
-        return false;
-    }
-    QString error;
-    // The name's own bytes: it need not be valid UTF-8.
-    if (m_file.open(QByteArray::fromStdString(m_path), &error))
+        error = QStringLiteral("it is a terminal (redirect it to a file or a program)");
+    } else if (m_file.open(QByteArray::fromStdString(m_path), &error)) {
         return true;
-    std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", m_path.c_str(), qPrintable(error));
-    return false;
+    }
+    return failed(error);
 }
 
 bool PictureDestination::write(const QImage& picture)
 {
     QString error;
-    if (m_path == "-") {
-        if (writeImage(picture, STDOUT_FILENO, m_format, &error))
-            return true;
-        std::fprintf(stderr, "quilfen-cli: cannot write to standard output: %s\n", qPrintable(error));
-        return false;
-    }
-    if (m_file.commit(picture, m_format, &error))
+    if (m_path == "-" ? writeImage(picture, STDOUT_FILENO, m_format, &error) : m_file.commit(picture, m_format, &error))
         return true;
-    std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", m_path.c_str(), qPrintable(error));
+    return failed(error);
+}
+
+bool PictureDestination::failed(const QString& why) const
+{
+    const std::string where = m_path == "-" ? "to standard output" : m_path;
+    std::fprintf(stderr, "quilfen-cli: cannot write %s: %s\n", where.c_str(), qPrintable(why));
     return false;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 
 class QImage;
+class QString;
 
 namespace quilfen::cli {
 
@@ -30,6 +31,9 @@ public:
     bool write(const QImage& picture);
 
 private:
+    // Says on stderr why the picture cannot be written; returns false.
+    bool failed(const QString& why) const;
+
     std::string m_path;  // as given; "-" for standard output
     const char* m_format = "BMP";
     AtomicImageFile m_file;

@@ -92,8 +92,8 @@ int runRender(const Options& options, int argc, char** argv)
         cond.Range = options.requireDouble("--range");
         maxIter = static_cast<std::int32_t>(options.requireInt("--max-iter", 1, kMaxIterLimit));
     }
-    bool defaultPalette = !options.has("--palette");
-    const std::string givenPalette = defaultPalette ? std::string() : options.requireString("--palette");
+    const bool givenPalette = options.has("--palette");
+    std::string palettePath = givenPalette ? options.requireString("--palette") : std::string();
     const bool givenSize = options.has("--size");
     auto side = static_cast<std::int32_t>(options.intOr("--size", kDefaultSize, 1, kMaxSize));
     PictureDestination destination(options);
@@ -112,15 +112,14 @@ int runRender(const Options& options, int argc, char** argv)
         if (!givenSize)
             side = source.size;
     }
-    // The default palette lives beside the program, never in the current folder.
-    const QString besideProgram = QCoreApplication::applicationDirPath() + "/default.qpl";
-    std::string palettePath = defaultPalette ? besideProgram.toStdString() : givenPalette;
-    // Without --palette, the picture's own palette.
-    const bool picturesPalette = fromPicture && defaultPalette;
-    if (picturesPalette && source.palette != kDefaultPaletteEntry) {
+    // Without --palette, the picture's own palette, or the default palette,
+    // which lives beside the program, never in the current folder.
+    const bool picturesPalette = fromPicture && !givenPalette;
+    const bool defaultPalette = !givenPalette && (!fromPicture || source.palette == kDefaultPaletteEntry);
+    if (defaultPalette)
+        palettePath = QCoreApplication::applicationDirPath().toStdString() + "/default.qpl";
+    else if (picturesPalette)
         palettePath = source.palette;
-        defaultPalette = false;
-    }
 
     auto table = std::make_unique<PaletteTable>();
     PaletteReadDetail why;

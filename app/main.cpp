@@ -7,6 +7,7 @@
 
 #include <QApplication>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -23,11 +24,9 @@ bool displayNamed(int argc, char* argv[])
         if (value && *value)
             return true;
     }
-    for (int k = 1; k < argc; ++k) {
-        if (std::strcmp(argv[k], "-platform") == 0 || std::strcmp(argv[k], "--platform") == 0)
-            return true;
-    }
-    return false;
+    return std::any_of(argv + 1, argv + argc, [](const char* argument) {
+        return std::strcmp(argument, "-platform") == 0 || std::strcmp(argument, "--platform") == 0;
+    });
 }
 
 }  // namespace
