@@ -1,50 +1,7 @@
-// quilfen-cli: the program's engine without a desktop.
-//
-//   quilfen-cli grid --centre-re X --centre-im Y --range R --max-iter M
-//       prints the 401 × 401 escape-time counts, one line per column i,
-//       the counts for j = 0 … 400 separated by single spaces.
-//
-//   quilfen-cli bench [--runs N] [--threads T] [--json] [--strict]
-//       times the benchmark computation N times after a warm-up (without
-//       --runs, as many times as fill about two seconds, and while those
-//       vary by more than 3 %, more until about ten seconds have passed) and
-//       prints the machine, the build, the median, best and worst seconds,
-//       MFLOPS, the ratio to the reference machine, the engine's instruction
-//       set and threads, whether the runs agree (stable) and whether the
-//       computed counts are right. Wrong counts print INVALID and exit with
-//       status 1; runs that vary too much print UNSTABLE, and exit with
-//       status 3 under --strict.
-//
-//   quilfen-cli compare A.json B.json [C.json ...]
-//       puts results of bench --json side by side, one column each. Results
-//       of another region are refused (status 1).
-//
-//   quilfen-cli render --centre-re X --centre-im Y --range R --max-iter M
-//                      [--palette FILE] [--size N] [--format bmp|png] --out FILE
-//       writes the picture the main window shows for that region, N × N
-//       pixels (default 400, the window's; up to 16384), as a BMP or PNG
-//       file as the name ends in .bmp or .png (a name ending otherwise needs
-//       --format), coloured with FILE or with default.qpl beside the
-//       program. --out - writes it to standard output (BMP unless --format
-//       says otherwise), never to a terminal. Shows its progress on a
-//       terminal's stderr when it takes more than a second. An unreadable
-//       palette or a failed write: exit status 1. An existing file is
-//       replaced only once the new one is complete, and only if the user may
-//       write it; SIGTERM, SIGINT or SIGHUP leave it as it was.
-//
-//   quilfen-cli render --from PICTURE.png [--palette FILE] [--size N]
-//                      [--format bmp|png] --out FILE
-//       renders the region a PNG written by render carries again, by default
-//       at its size with its palette (the same picture, pixel for pixel).
-//       A PNG written by render carries the region, size, palette and
-//       version in text entries.
-//
-//   quilfen-cli --help (or -h): this usage on standard output, exit status 0.
-//
-// Options are written "--name value" or "--name=value". Bad or missing
-// arguments: a message on stderr and exit status 2. Output that cannot be
-// written (standard output full or closed, a failed --out) is reported on
-// stderr with the system's reason, exit status 1.
+// quilfen-cli: the program's engine without a desktop. main() hands each
+// command to its runner: grid below; bench, compare and render in their own
+// files, each described there. kUsage is the user's summary of the commands,
+// their options and the exit statuses.
 
 #include "app/cli_commands.h"
 #include "app/cli_files.h"
@@ -66,6 +23,8 @@
 
 namespace quilfen::cli {
 
+// The 401 × 401 escape-time counts, one line per column i, the counts for
+// j = 0 … 400 separated by single spaces.
 int runGrid(const Options& options)
 {
     HalfSize = kHalfSize;

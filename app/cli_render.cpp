@@ -1,7 +1,8 @@
 // quilfen-cli render: the picture the main window shows for a region, at the
 // window's 400 × 400 pixels or any size up to kMaxSize, written as a BMP or
 // PNG file. The counts are computed a strip of columns at a time and coloured
-// into the picture at once, so memory is the picture and one strip.
+// into the picture at once, so memory is the picture and one strip. --from
+// renders a PNG it wrote again, by default at its size with its palette.
 
 #include "app/cli_commands.h"
 #include "app/cli_files.h"
