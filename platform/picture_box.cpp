@@ -43,25 +43,21 @@ int shiftBits(Qt::KeyboardModifiers modifiers)
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent)
-    : QWidget(parent), m_surface(QSize(0, 0), backgroundColour()), m_pacing(platformPacing())
+    : QWidget(parent), m_surface(QSize(0, 0), backgroundColour())
 {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        m_pacing = Pacing::DisplayFrames;
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &PictureBox::showWhenFrameDue);
 }
 
-PictureBox::Pacing PictureBox::platformPacing()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Pacing::DisplayFrames
-                                                                                : Pacing::EveryRefresh;
-}
-
 void PictureBox::setPacing(Pacing pacing)
 {
     showPending();
     m_pacing = pacing;
-    m_shownOnce = false;
+    m_lastShown.reset();
 }
 
 QColor PictureBox::backgroundColour() const
@@ -100,11 +96,6 @@ void PictureBox::Cls()
 void PictureBox::Scale(double x1, double y1, double x2, double y2)
 {
     m_surface.Scale(x1, y1, x2, y2);
-}
-
-QPointF PictureBox::toUser(QPointF pixel) const
-{
-    return m_surface.toUser(pixel, size());
 }
 
 // Called once per point of a drawing: the image is brought to the widget's
@@ -150,8 +141,8 @@ void PictureBox::showWhenFrameDue()
 {
     const std::uint32_t frame = frameTicks();
     // Unsigned differences stay right when the tick count wraps around.
-    const std::uint32_t since = platform().tickCount() - m_lastShown;
-    if (!m_shownOnce || since >= frame)
+    const std::uint32_t since = platform().tickCount() - m_lastShown.value_or(0);
+    if (!m_lastShown || since >= frame)
         showPending();
     else if (!m_frameTimer.isActive())
         m_frameTimer.start(static_cast<int>(frame - since));
@@ -163,10 +154,8 @@ void PictureBox::showPending()
     const QRect changed = m_surface.takeDirty();
     if (changed.isEmpty())
         return;
-    if (m_pacing == Pacing::DisplayFrames) {
+    if (m_pacing == Pacing::DisplayFrames)
         m_lastShown = platform().tickCount();
-        m_shownOnce = true;
-    }
     repaint(repaintArea(changed));
 }
 
@@ -200,26 +189,17 @@ bool PictureBox::LoadPicture(const QString& path)
     return loaded;
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event)
+// Emits a mouse signal with the buttons' bits and the position in user units.
+void PictureBox::emitMouse(MouseSignal signal, Qt::MouseButtons buttons, QMouseEvent* event)
 {
-    const QPointF user = toUser(event->position());
-    emit mouseDown(buttonBits(event->button()), shiftBits(event->modifiers()),
-                   static_cast<float>(user.x()), static_cast<float>(user.y()));
+    const QPointF user = m_surface.toUser(event->position(), size());
+    emit(this->*signal)(buttonBits(buttons), shiftBits(event->modifiers()), static_cast<float>(user.x()),
+                        static_cast<float>(user.y()));
 }
 
-void PictureBox::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPointF user = toUser(event->position());
-    emit mouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()),
-                   static_cast<float>(user.x()), static_cast<float>(user.y()));
-}
-
-void PictureBox::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QPointF user = toUser(event->position());
-    emit mouseUp(buttonBits(event->button()), shiftBits(event->modifiers()),
-                 static_cast<float>(user.x()), static_cast<float>(user.y()));
-}
+void PictureBox::mousePressEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseDown, event->button(), event); }
+void PictureBox::mouseMoveEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseMove, event->buttons(), event); }
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseUp, event->button(), event); }
 
 void PictureBox::paintEvent(QPaintEvent* event)
 {
