@@ -186,9 +186,9 @@ void ImageSurface::Scale(double x1, double y1, double x2, double y2)
     m_scale = {x1, y1, x2, y2, true};
 }
 
-QPoint ImageSurface::toPixel(double x, double y, QSize area) const
+QPoint ImageSurface::toPixel(double x, double y) const
 {
-    return mapToPixel(m_scale, x, y, area);
+    return mapToPixel(m_scale, x, y, m_area);
 }
 
 QPointF ImageSurface::toUser(QPointF pixel, QSize area) const

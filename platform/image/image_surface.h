@@ -40,9 +40,8 @@ public:
     // changes nothing.
     explicit ImageSurface(QSize area = QSize(0, 0), QColor background = Qt::white);
 
-    // Left and top are kept as the area's position in its parent; width and
-    // height resize the area as setArea does.
-    // An image has no place on a screen: only its size matters.
+    // An image has no place on a screen: only its size matters, and width
+    // and height resize the area as setArea does.
     void setLeft(int /*px*/) override {}
     void setTop(int /*px*/) override {}
     void setWidth(int px) override;
@@ -75,10 +74,8 @@ public:
 
     const QImage& image() const { return m_image; }
 
-    // Pixel position of a point in user coordinates (rounded to the nearest
-    // pixel), on this area or on a drawing area of another size.
-    QPoint toPixel(double x, double y) const { return toPixel(x, y, m_area); }
-    QPoint toPixel(double x, double y, QSize area) const;
+    // Pixel position of a point in user coordinates (rounded to the nearest pixel).
+    QPoint toPixel(double x, double y) const;
     // User coordinates of a pixel position (for mouse events).
     QPointF toUser(QPointF pixel, QSize area) const;
 
