@@ -16,28 +16,11 @@ namespace quilfen {
 
 namespace {
 
-int buttonBits(Qt::MouseButtons buttons)
+// 1, 2 and 4 for the first, second and third flag, added up over those set.
+template <typename Flag>
+int flagBits(QFlags<Flag> set, Flag one, Flag two, Flag four)
 {
-    int bits = 0;
-    if (buttons & Qt::LeftButton)
-        bits |= 1;
-    if (buttons & Qt::RightButton)
-        bits |= 2;
-    if (buttons & Qt::MiddleButton)
-        bits |= 4;
-    return bits;
-}
-
-int shiftBits(Qt::KeyboardModifiers modifiers)
-{
-    int bits = 0;
-    if (modifiers & Qt::ShiftModifier)
-        bits |= 1;
-    if (modifiers & Qt::ControlModifier)
-        bits |= 2;
-    if (modifiers & Qt::AltModifier)
-        bits |= 4;
-    return bits;
+    return (set.testFlag(one) ? 1 : 0) | (set.testFlag(two) ? 2 : 0) | (set.testFlag(four) ? 4 : 0);
 }
 
 }  // namespace
@@ -189,12 +172,13 @@ bool PictureBox::LoadPicture(const QString& path)
     return loaded;
 }
 
-// Emits a mouse signal with the buttons' bits and the position in user units.
+// Emits a mouse signal with the bits of the buttons and keys and the position in user units.
 void PictureBox::emitMouse(MouseSignal signal, Qt::MouseButtons buttons, QMouseEvent* event)
 {
     const QPointF user = m_surface.toUser(event->position(), size());
-    emit(this->*signal)(buttonBits(buttons), shiftBits(event->modifiers()), static_cast<float>(user.x()),
-                        static_cast<float>(user.y()));
+    emit(this->*signal)(flagBits(buttons, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton),
+                        flagBits(event->modifiers(), Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier),
+                        static_cast<float>(user.x()), static_cast<float>(user.y()));
 }
 
 void PictureBox::mousePressEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseDown, event->button(), event); }
