@@ -76,11 +76,6 @@ void PictureBox::Cls()
     update();
 }
 
-void PictureBox::Scale(double x1, double y1, double x2, double y2)
-{
-    m_surface.Scale(x1, y1, x2, y2);
-}
-
 // Called once per point of a drawing: the image is brought to the widget's
 // size only when the two differ.
 void PictureBox::PSet(double x, double y, Colour colour)
@@ -96,11 +91,6 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
 {
     syncImageSize();
     update(repaintArea(m_surface.drawLine(x1, y1, x2, y2, colour, box)));
-}
-
-void PictureBox::setDrawMode(DrawMode mode)
-{
-    m_surface.setDrawMode(mode);
 }
 
 // Repaints the part changed since the last Refresh: at once, or paced to the

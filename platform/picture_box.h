@@ -27,10 +27,10 @@ public:
     void setWidth(int px) override;
     void setHeight(int px) override;
     void Cls() override;
-    void Scale(double x1, double y1, double x2, double y2) override;
+    void Scale(double x1, double y1, double x2, double y2) override { m_surface.Scale(x1, y1, x2, y2); }
     void PSet(double x, double y, Colour colour) override;
     void Line(double x1, double y1, double x2, double y2, Colour colour, bool box) override;
-    void setDrawMode(DrawMode mode) override;
+    void setDrawMode(DrawMode mode) override { m_surface.setDrawMode(mode); }
     void Refresh() override;
 
     // Wipes the drawing and shows the bitmap file at its natural size from

@@ -81,14 +81,11 @@ public:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        if (!files.isEmpty()) {
-            const QString refusal = refusalOf(files.constFirst());
-            if (!refusal.isEmpty()) {
-                QMessageBox::warning(this, windowTitle(), refusal);
-                return;
-            }
-        }
-        QFileDialog::accept();
+        const QString refusal = files.isEmpty() ? QString() : refusalOf(files.constFirst());
+        if (refusal.isEmpty())
+            QFileDialog::accept();
+        else
+            QMessageBox::warning(this, windowTitle(), refusal);
     }
 
 private:

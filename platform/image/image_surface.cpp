@@ -120,23 +120,10 @@ QRgb toQRgb(Colour colour)
                 static_cast<int>((colour >> 16) & 0xFF));
 }
 
-ImageSurface::ImageSurface(QSize area, QColor background)
-    : m_area(area.expandedTo(QSize(0, 0))), m_background(background)
+ImageSurface::ImageSurface(QSize area, QColor background) : m_background(background)
 {
-    m_image = QImage(m_area.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    if (!m_image.isNull())
-        m_image.fill(m_background);
-    m_imageSize = m_image.size();
-}
-
-void ImageSurface::setWidth(int px)
-{
-    setArea(QSize(px, m_area.height()));
-}
-
-void ImageSurface::setHeight(int px)
-{
-    setArea(QSize(m_area.width(), px));
+    setArea(area);
+    m_dirty = QRect();  // nothing is drawn yet
 }
 
 void ImageSurface::setArea(QSize area)

@@ -44,8 +44,8 @@ public:
     // and height resize the area as setArea does.
     void setLeft(int /*px*/) override {}
     void setTop(int /*px*/) override {}
-    void setWidth(int px) override;
-    void setHeight(int px) override;
+    void setWidth(int px) override { setArea(QSize(px, m_area.height())); }
+    void setHeight(int px) override { setArea(QSize(m_area.width(), px)); }
     void Cls() override;
     void Scale(double x1, double y1, double x2, double y2) override;
     void PSet(double x, double y, Colour colour) override;
@@ -90,7 +90,7 @@ private:
 
     QImage m_image;
     QSize m_imageSize;        // m_image.size() (0 × 0 when null), at hand for PSet
-    QSize m_area;             // the drawing area, which Scale maps onto
+    QSize m_area;             // the drawing area, which Scale maps onto; invalid until the first setArea
     QColor m_background;
     QRect m_dirty;            // pixels changed since the last Refresh
     UserScale m_scale;
