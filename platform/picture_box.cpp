@@ -16,52 +16,31 @@ namespace quilfen {
 
 namespace {
 
-int buttonBits(Qt::MouseButtons buttons)
+// 1, 2 and 4 for the first, second and third flag, added up over those set.
+template <typename Flag>
+int flagBits(QFlags<Flag> set, Flag one, Flag two, Flag four)
 {
-    int bits = 0;
-    if (buttons & Qt::LeftButton)
-        bits |= 1;
-    if (buttons & Qt::RightButton)
-        bits |= 2;
-    if (buttons & Qt::MiddleButton)
-        bits |= 4;
-    return bits;
-}
-
-int shiftBits(Qt::KeyboardModifiers modifiers)
-{
-    int bits = 0;
-    if (modifiers & Qt::ShiftModifier)
-        bits |= 1;
-    if (modifiers & Qt::ControlModifier)
-        bits |= 2;
-    if (modifiers & Qt::AltModifier)
-        bits |= 4;
-    return bits;
+    return (set.testFlag(one) ? 1 : 0) | (set.testFlag(two) ? 2 : 0) | (set.testFlag(four) ? 4 : 0);
 }
 
 }  // namespace
 
 PictureBox::PictureBox(QWidget* parent)
-    : QWidget(parent), m_surface(QSize(0, 0), backgroundColour()), m_pacing(platformPacing())
+    : QWidget(parent), m_surface(QSize(0, 0), backgroundColour())
 {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland")))
+        m_pacing = Pacing::DisplayFrames;
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_frameTimer.setSingleShot(true);
     m_frameTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_frameTimer, &QTimer::timeout, this, &PictureBox::showWhenFrameDue);
 }
 
-PictureBox::Pacing PictureBox::platformPacing()
-{
-    return QGuiApplication::platformName().startsWith(QLatin1String("wayland")) ? Pacing::DisplayFrames
-                                                                                : Pacing::EveryRefresh;
-}
-
 void PictureBox::setPacing(Pacing pacing)
 {
     showPending();
     m_pacing = pacing;
-    m_shownOnce = false;
+    m_lastShown.reset();
 }
 
 QColor PictureBox::backgroundColour() const
@@ -97,16 +76,6 @@ void PictureBox::Cls()
     update();
 }
 
-void PictureBox::Scale(double x1, double y1, double x2, double y2)
-{
-    m_surface.Scale(x1, y1, x2, y2);
-}
-
-QPointF PictureBox::toUser(QPointF pixel) const
-{
-    return m_surface.toUser(pixel, size());
-}
-
 // Called once per point of a drawing: the image is brought to the widget's
 // size only when the two differ.
 void PictureBox::PSet(double x, double y, Colour colour)
@@ -122,11 +91,6 @@ void PictureBox::Line(double x1, double y1, double x2, double y2, Colour colour,
 {
     syncImageSize();
     update(repaintArea(m_surface.drawLine(x1, y1, x2, y2, colour, box)));
-}
-
-void PictureBox::setDrawMode(DrawMode mode)
-{
-    m_surface.setDrawMode(mode);
 }
 
 // Repaints the part changed since the last Refresh: at once, or paced to the
@@ -150,8 +114,8 @@ void PictureBox::showWhenFrameDue()
 {
     const std::uint32_t frame = frameTicks();
     // Unsigned differences stay right when the tick count wraps around.
-    const std::uint32_t since = platform().tickCount() - m_lastShown;
-    if (!m_shownOnce || since >= frame)
+    const std::uint32_t since = platform().tickCount() - m_lastShown.value_or(0);
+    if (!m_lastShown || since >= frame)
         showPending();
     else if (!m_frameTimer.isActive())
         m_frameTimer.start(static_cast<int>(frame - since));
@@ -163,10 +127,8 @@ void PictureBox::showPending()
     const QRect changed = m_surface.takeDirty();
     if (changed.isEmpty())
         return;
-    if (m_pacing == Pacing::DisplayFrames) {
+    if (m_pacing == Pacing::DisplayFrames)
         m_lastShown = platform().tickCount();
-        m_shownOnce = true;
-    }
     repaint(repaintArea(changed));
 }
 
@@ -200,26 +162,18 @@ bool PictureBox::LoadPicture(const QString& path)
     return loaded;
 }
 
-void PictureBox::mousePressEvent(QMouseEvent* event)
+// Emits a mouse signal with the bits of the buttons and keys and the position in user units.
+void PictureBox::emitMouse(MouseSignal signal, Qt::MouseButtons buttons, QMouseEvent* event)
 {
-    const QPointF user = toUser(event->position());
-    emit mouseDown(buttonBits(event->button()), shiftBits(event->modifiers()),
-                   static_cast<float>(user.x()), static_cast<float>(user.y()));
+    const QPointF user = m_surface.toUser(event->position(), size());
+    emit(this->*signal)(flagBits(buttons, Qt::LeftButton, Qt::RightButton, Qt::MiddleButton),
+                        flagBits(event->modifiers(), Qt::ShiftModifier, Qt::ControlModifier, Qt::AltModifier),
+                        static_cast<float>(user.x()), static_cast<float>(user.y()));
 }
 
-void PictureBox::mouseMoveEvent(QMouseEvent* event)
-{
-    const QPointF user = toUser(event->position());
-    emit mouseMove(buttonBits(event->buttons()), shiftBits(event->modifiers()),
-                   static_cast<float>(user.x()), static_cast<float>(user.y()));
-}
-
-void PictureBox::mouseReleaseEvent(QMouseEvent* event)
-{
-    const QPointF user = toUser(event->position());
-    emit mouseUp(buttonBits(event->button()), shiftBits(event->modifiers()),
-                 static_cast<float>(user.x()), static_cast<float>(user.y()));
-}
+void PictureBox::mousePressEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseDown, event->button(), event); }
+void PictureBox::mouseMoveEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseMove, event->buttons(), event); }
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) { emitMouse(&PictureBox::mouseUp, event->button(), event); }
 
 void PictureBox::paintEvent(QPaintEvent* event)
 {

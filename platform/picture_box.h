@@ -8,6 +8,7 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <optional>
 
 namespace quilfen {
 
@@ -26,10 +27,10 @@ public:
     void setWidth(int px) override;
     void setHeight(int px) override;
     void Cls() override;
-    void Scale(double x1, double y1, double x2, double y2) override;
+    void Scale(double x1, double y1, double x2, double y2) override { m_surface.Scale(x1, y1, x2, y2); }
     void PSet(double x, double y, Colour colour) override;
     void Line(double x1, double y1, double x2, double y2, Colour colour, bool box) override;
-    void setDrawMode(DrawMode mode) override;
+    void setDrawMode(DrawMode mode) override { m_surface.setDrawMode(mode); }
     void Refresh() override;
 
     // Wipes the drawing and shows the bitmap file at its natural size from
@@ -43,9 +44,6 @@ public:
         syncImageSize();
         return m_surface.image();
     }
-
-    // User coordinates of a pixel position (for mouse events).
-    QPointF toUser(QPointF pixel) const;
 
     QColor backgroundColour() const;
 
@@ -65,8 +63,6 @@ public:
     enum class Pacing { EveryRefresh, DisplayFrames };
     Pacing pacing() const { return m_pacing; }
     void setPacing(Pacing pacing);
-    // The pacing a new picture box takes on the platform in use.
-    static Pacing platformPacing();
 
     // Repaints at once what paced Refreshes left for the next frame.
     void showPending();
@@ -87,16 +83,17 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    using MouseSignal = void (PictureBox::*)(int, int, float, float);
+    void emitMouse(MouseSignal signal, Qt::MouseButtons buttons, QMouseEvent* event);
     void syncImageSize();
     QRegion repaintArea(const QRegion& changed) const;
     void showWhenFrameDue();
     std::uint32_t frameTicks() const;
 
     ImageSurface m_surface;
-    Pacing m_pacing;
-    std::uint32_t m_lastShown = 0;  // tick count of the last paced repaint
-    bool m_shownOnce = false;       // whether m_lastShown has been set
-    QTimer m_frameTimer;            // repaints what waits for the next frame
+    Pacing m_pacing = Pacing::EveryRefresh;
+    std::optional<std::uint32_t> m_lastShown;  // tick count of the last paced repaint
+    QTimer m_frameTimer;                       // repaints what waits for the next frame
 };
 
 }  // namespace quilfen

@@ -2,11 +2,6 @@
 
 #include "engine/tick_count.h"
 
-#include <QFile>
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cassert>
 
 namespace quilfen {
@@ -40,22 +35,7 @@ std::uint32_t waitTicks(std::uint32_t start, std::uint32_t ms)
 
 void showErrorBox(const QString& text)
 {
-    MessageBoxRequest message;
-    message.text = text;
-    message.title = QStringLiteral("Error");
-    message.icon = MsgIcon::Critical;
-    message.buttons = MsgButtons::Ok;
-    platform().messageBox(message);
-}
-
-bool isStartableProgram(const QString& path)
-{
-    if (!path.startsWith(QLatin1Char('/')))
-        return false;
-    const QByteArray native = QFile::encodeName(path);
-    struct stat info {};
-    return ::stat(native.constData(), &info) == 0 && S_ISREG(info.st_mode) &&
-           ::access(native.constData(), X_OK) == 0;
+    platform().messageBox({.text = text, .title = QStringLiteral("Error"), .icon = MsgIcon::Critical});
 }
 
 }  // namespace quilfen

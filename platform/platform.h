@@ -106,9 +106,4 @@ void showErrorBox(const QString& text);
 Platform& platform();
 void setPlatform(Platform* platform);
 
-// Whether path may be started as a program: an absolute path to a regular
-// file that may be executed. A bare or relative name is never looked up
-// through $PATH or the current folder.
-bool isStartableProgram(const QString& path);
-
 }  // namespace quilfen

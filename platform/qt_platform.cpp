@@ -7,13 +7,17 @@
 #include <QDialog>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTimer>
 
-#include <time.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 
 namespace quilfen {
 
@@ -40,7 +44,10 @@ QStringList toNameFilters(const QString& filter)
     return result;
 }
 
-void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
+// Shows the dialog set up as the request asks: the chosen full path, or
+// nullopt when cancelled.
+std::optional<QString> runFileDialog(QFileDialog& dialog, const FileDialogRequest& request,
+                                     QFileDialog::AcceptMode mode)
 {
     dialog.setOption(QFileDialog::DontUseNativeDialog, true);
     const QFileInfo proposed(request.proposedPath);
@@ -56,6 +63,12 @@ void setUpFileDialog(QFileDialog& dialog, const FileDialogRequest& request)
         if (index < filters.size())
             dialog.selectNameFilter(filters[index]);
     }
+    dialog.setAcceptMode(mode);
+    // Without the "file must exist" flag a typed name of a missing file is accepted.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
 }
 
 // A save dialog that refuses, while it stays open, a folder that does not
@@ -68,14 +81,11 @@ public:
     void accept() override
     {
         const QStringList files = selectedFiles();
-        if (!files.isEmpty()) {
-            const QString refusal = refusalOf(files.constFirst());
-            if (!refusal.isEmpty()) {
-                QMessageBox::warning(this, windowTitle(), refusal);
-                return;
-            }
-        }
-        QFileDialog::accept();
+        const QString refusal = files.isEmpty() ? QString() : refusalOf(files.constFirst());
+        if (refusal.isEmpty())
+            QFileDialog::accept();
+        else
+            QMessageBox::warning(this, windowTitle(), refusal);
     }
 
 private:
@@ -126,30 +136,19 @@ MsgAnswer QtPlatform::messageBox(const MessageBoxRequest& request)
 std::optional<QString> QtPlatform::openFileDialog(const FileDialogRequest& request)
 {
     QFileDialog dialog;
-    setUpFileDialog(dialog, request);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    // Without the "file must exist" flag a typed name of a missing file is accepted.
-    dialog.setFileMode(QFileDialog::AnyFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return runFileDialog(dialog, request, QFileDialog::AcceptOpen);
 }
 
 std::optional<QString> QtPlatform::saveFileDialog(const FileDialogRequest& request)
 {
     CheckedSaveDialog dialog(request.flags);
-    setUpFileDialog(dialog, request);
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, (request.flags & kOfnOverwritePrompt) == 0);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    return runFileDialog(dialog, request, QFileDialog::AcceptSave);
 }
 
 bool QtPlatform::savePicture(const QImage& image, const QString& path, QString* error)
 {
-    return writeBmpAtomically(image, path, error);
+    return writeBmpAtomically(image, QFile::encodeName(path), error);
 }
 
 void QtPlatform::setClipboardImage(const QImage& image)
@@ -160,11 +159,10 @@ void QtPlatform::setClipboardImage(const QImage& image)
 
 std::uint32_t QtPlatform::tickCount()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const auto ms = static_cast<std::uint64_t>(now.tv_sec) * 1000U +
-                    static_cast<std::uint64_t>(now.tv_nsec) / 1'000'000U;
-    return static_cast<std::uint32_t>(ms);
+    using namespace std::chrono;
+    // The steady clock reads CLOCK_MONOTONIC, which counts from system start.
+    const auto ms = duration_cast<milliseconds>(steady_clock::now().time_since_epoch());
+    return static_cast<std::uint32_t>(ms.count());
 }
 
 void QtPlatform::doEvents()
@@ -212,12 +210,15 @@ bool QtPlatform::fileExists(const QString& path)
     return QFileInfo(path).isFile();
 }
 
+// Only an absolute path to a regular file that may be executed is started: a
+// bare or relative name is never looked up through $PATH or the current folder.
 bool QtPlatform::startProgram(const QString& path)
 {
-    // Never looked up through $PATH or the current folder.
-    if (!isStartableProgram(path))
-        return false;
-    return QProcess::startDetached(path, {});
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info {};
+    return path.startsWith(QLatin1Char('/')) && ::stat(native.constData(), &info) == 0 &&
+           S_ISREG(info.st_mode) && ::access(native.constData(), X_OK) == 0 &&
+           QProcess::startDetached(path, {});
 }
 
 Registry& QtPlatform::registry()

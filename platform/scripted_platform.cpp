@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 
 namespace quilfen {
@@ -11,9 +12,7 @@ namespace quilfen {
 namespace {
 std::optional<QString> takeAnswer(QStringList& answers)
 {
-    if (answers.isEmpty())
-        return std::nullopt;
-    const QString answer = answers.takeFirst();
+    const QString answer = answers.isEmpty() ? QString() : answers.takeFirst();
     if (answer.isNull())
         return std::nullopt;
     return answer;
@@ -50,7 +49,7 @@ bool ScriptedPlatform::savePicture(const QImage& image, const QString& path, QSt
             *error = QStringLiteral("scripted failure");
         return false;
     }
-    return writeBmpAtomically(image, path, error);
+    return writeBmpAtomically(image, QFile::encodeName(path), error);
 }
 
 void ScriptedPlatform::setClipboardImage(const QImage& image)

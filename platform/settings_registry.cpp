@@ -4,9 +4,9 @@
 
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 namespace quilfen {
 
@@ -54,19 +54,12 @@ std::optional<RegistryValue> parseValue(const QString& written)
 // (another root, or a path deeper or with longer names than a registry has).
 std::optional<QString> sectionKey(QStringView header)
 {
-    const QList<QStringView> parts = header.trimmed().split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    const QStringList parts = header.trimmed().toString().split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    const auto tooLong = [](const QString& name) { return name.size() > kMaxKeyNameLength; };
     if (parts.isEmpty() || parts.front().compare(kRootName, Qt::CaseInsensitive) != 0 ||
-        parts.size() - 1 > kMaxKeyDepth)
+        parts.size() - 1 > kMaxKeyDepth || std::any_of(parts.begin(), parts.end(), tooLong))
         return std::nullopt;
-    QString key;
-    for (qsizetype k = 1; k < parts.size(); ++k) {
-        if (parts[k].size() > kMaxKeyNameLength)
-            return std::nullopt;
-        if (k > 1)
-            key += QLatin1Char('\\');
-        key += parts[k];
-    }
-    return key;
+    return parts.mid(1).join(QLatin1Char('\\'));
 }
 
 }  // namespace

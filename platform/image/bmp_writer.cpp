@@ -137,17 +137,10 @@ const char* temporaryImageFile() noexcept
     return g_temporaryNamed.load(std::memory_order_acquire) ? g_temporaryName : nullptr;
 }
 
-bool writeBmpAtomically(const QImage& image, const QString& path, QString* error,
-                        const char* format)
-{
-    return writeBmpAtomically(image, QFile::encodeName(path), error, format);
-}
-
-bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error,
-                        const char* format)
+bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error)
 {
     AtomicImageFile file;
-    return file.open(nativePath, error) && file.commit(image, format, error);
+    return file.open(nativePath, error) && file.commit(image, "BMP", error);
 }
 
 AtomicImageFile::~AtomicImageFile()

@@ -6,11 +6,11 @@
 
 namespace quilfen {
 
-// Writes the image as a BMP file (or in another format Qt writes: "PNG")
-// through a temporary file in the same folder
-// that replaces the target only once complete: a failed write (full disk, no
-// permission, vanished folder) leaves an existing file exactly as it was and
-// no temporary file behind.
+// Writes the image as a BMP file, under exactly the path's bytes (the
+// system's own, which need not be valid UTF-8), through a temporary file in
+// the same folder that replaces the target only once complete: a failed
+// write (full disk, no permission, vanished folder) leaves an existing file
+// exactly as it was and no temporary file behind.
 //
 // Only a regular file is ever replaced: a target that exists and is anything
 // else (a folder, a device such as /dev/null, a named pipe, a socket) is
@@ -24,13 +24,7 @@ namespace quilfen {
 // On failure returns false and, if error is given, the reason: the system's
 // text for the error of the call that failed ("No space left on device",
 // "File too large", "Permission denied"), or what kind of thing the target is.
-bool writeBmpAtomically(const QImage& image, const QString& path, QString* error = nullptr,
-                        const char* format = "BMP");
-
-// The same for a path given as the system's own bytes, which need not be
-// valid UTF-8: the file is written under exactly these bytes.
-bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error = nullptr,
-                        const char* format = "BMP");
+bool writeBmpAtomically(const QImage& image, const QByteArray& nativePath, QString* error = nullptr);
 
 // The same in two steps, for a caller that takes long to make the picture:
 // open() makes the checks and creates the temporary file, so a target that

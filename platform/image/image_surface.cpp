@@ -120,23 +120,10 @@ QRgb toQRgb(Colour colour)
                 static_cast<int>((colour >> 16) & 0xFF));
 }
 
-ImageSurface::ImageSurface(QSize area, QColor background)
-    : m_area(area.expandedTo(QSize(0, 0))), m_background(background)
+ImageSurface::ImageSurface(QSize area, QColor background) : m_background(background)
 {
-    m_image = QImage(m_area.expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    if (!m_image.isNull())
-        m_image.fill(m_background);
-    m_imageSize = m_image.size();
-}
-
-void ImageSurface::setWidth(int px)
-{
-    setArea(QSize(px, m_area.height()));
-}
-
-void ImageSurface::setHeight(int px)
-{
-    setArea(QSize(m_area.width(), px));
+    setArea(area);
+    m_dirty = QRect();  // nothing is drawn yet
 }
 
 void ImageSurface::setArea(QSize area)
@@ -186,9 +173,9 @@ void ImageSurface::Scale(double x1, double y1, double x2, double y2)
     m_scale = {x1, y1, x2, y2, true};
 }
 
-QPoint ImageSurface::toPixel(double x, double y, QSize area) const
+QPoint ImageSurface::toPixel(double x, double y) const
 {
-    return mapToPixel(m_scale, x, y, area);
+    return mapToPixel(m_scale, x, y, m_area);
 }
 
 QPointF ImageSurface::toUser(QPointF pixel, QSize area) const

@@ -40,13 +40,12 @@ public:
     // changes nothing.
     explicit ImageSurface(QSize area = QSize(0, 0), QColor background = Qt::white);
 
-    // Left and top are kept as the area's position in its parent; width and
-    // height resize the area as setArea does.
-    // An image has no place on a screen: only its size matters.
+    // An image has no place on a screen: only its size matters, and width
+    // and height resize the area as setArea does.
     void setLeft(int /*px*/) override {}
     void setTop(int /*px*/) override {}
-    void setWidth(int px) override;
-    void setHeight(int px) override;
+    void setWidth(int px) override { setArea(QSize(px, m_area.height())); }
+    void setHeight(int px) override { setArea(QSize(m_area.width(), px)); }
     void Cls() override;
     void Scale(double x1, double y1, double x2, double y2) override;
     void PSet(double x, double y, Colour colour) override;
@@ -75,10 +74,8 @@ public:
 
     const QImage& image() const { return m_image; }
 
-    // Pixel position of a point in user coordinates (rounded to the nearest
-    // pixel), on this area or on a drawing area of another size.
-    QPoint toPixel(double x, double y) const { return toPixel(x, y, m_area); }
-    QPoint toPixel(double x, double y, QSize area) const;
+    // Pixel position of a point in user coordinates (rounded to the nearest pixel).
+    QPoint toPixel(double x, double y) const;
     // User coordinates of a pixel position (for mouse events).
     QPointF toUser(QPointF pixel, QSize area) const;
 
@@ -93,7 +90,7 @@ private:
 
     QImage m_image;
     QSize m_imageSize;        // m_image.size() (0 × 0 when null), at hand for PSet
-    QSize m_area;             // the drawing area, which Scale maps onto
+    QSize m_area;             // the drawing area, which Scale maps onto; invalid until the first setArea
     QColor m_background;
     QRect m_dirty;            // pixels changed since the last Refresh
     UserScale m_scale;

@@ -382,7 +382,6 @@ private slots:
                                                                               : PictureBox::Pacing::EveryRefresh;
         PictureBox box;
         QCOMPARE(box.pacing(), expected);
-        QCOMPARE(PictureBox::platformPacing(), expected);
     }
 
 private:
