@@ -38,12 +38,10 @@ QString fileOfProposal(const QString& chosen, const QString& proposed)
         chosenInfo.exists() || chosenInfo.isSymLink())
         return chosen;
 
+    // A name filter ignores letter case unless told otherwise.
     const QDir folder = chosenInfo.absoluteDir();
-    QStringList variants;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.compare(proposedInfo.fileName(), Qt::CaseInsensitive) == 0)
-            variants << name;
-    }
+    const QStringList variants =
+        folder.entryList({proposedInfo.fileName()}, QDir::Files | QDir::Hidden | QDir::System);
     const QString startupName = QString::fromLatin1(kStartupPaletteName);
     if (variants.contains(startupName))
         return folder.filePath(startupName);
