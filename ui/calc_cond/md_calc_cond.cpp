@@ -63,7 +63,8 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     setFixedSize(kClientWidth, kClientHeight);
     setFont(gothicFont(9.0));
 
-    // Created in the tab order, so the focus chain starts at CmdSet.
+    // Created in the tab order (CmdSet, Text4, Text1, Text2, Text3,
+    // CmdDefalutSet, CmdCancel), so the focus chain starts at CmdSet.
     auto button = [this](const char* name, const QString& caption, QRect geometry) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QString::fromLatin1(name));
@@ -113,13 +114,6 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     RangePict->setObjectName(QStringLiteral("RangePict"));
     RangePict->setFocusPolicy(Qt::NoFocus);
 
-    setTabOrder(CmdSet, Text4);
-    setTabOrder(Text4, Text1);
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Text3);
-    setTabOrder(Text3, CmdDefalutSet);
-    setTabOrder(CmdDefalutSet, CmdCancel);
-
     connect(CmdDefalutSet, &QPushButton::clicked, this, [this] { CmdDefalutSet_Click(); });
     connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
     connect(CmdSet, &QPushButton::clicked, this, [this] { CmdSet_Click(); });
@@ -129,11 +123,8 @@ MDCalcCond::~MDCalcCond()
 {
     // Focus changes while the children are torn down must reach no handler.
     m_loaded = false;
-    for (QObject* watched : {static_cast<QObject*>(Text1), static_cast<QObject*>(Text2),
-                             static_cast<QObject*>(Text3), static_cast<QObject*>(Text4),
-                             static_cast<QObject*>(CmdSet), static_cast<QObject*>(CmdCancel),
-                             static_cast<QObject*>(CmdDefalutSet)})
-        watched->removeEventFilter(this);
+    for (QObject* child : children())
+        child->removeEventFilter(this);
 }
 
 void MDCalcCond::Form_Load()
