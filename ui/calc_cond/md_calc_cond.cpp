@@ -91,7 +91,6 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(kLabelX, boxTop + 5, kBoxX - kLabelX - 6, kBoxHeight - 10);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return l;
     };
 
     CmdSet = button("CmdSet", QStringLiteral("設定して実行"), QRect(355, 175, 88, 30));
@@ -106,10 +105,10 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     Text3->setText(QStringLiteral("0.01"));
     CmdDefalutSet = button("CmdDefalutSet", QStringLiteral("初期値に戻す"), QRect(216, 147, 100, 22));
     CmdCancel = button("CmdCancel", QStringLiteral("設定のみ"), QRect(216, 175, 87, 30));
-    Label4 = label("Label4", QStringLiteral("繰り返しの最大数"), 7);
-    Label1 = label("Label1", QStringLiteral("中心座標(実軸)"), 42);
-    Label2 = label("Label2", QStringLiteral("中心座標(虚軸)"), 77);
-    Label3 = label("Label3", QStringLiteral("計算範囲"), 112);
+    label("Label4", QStringLiteral("繰り返しの最大数"), 7);
+    label("Label1", QStringLiteral("中心座標(実軸)"), 42);
+    label("Label2", QStringLiteral("中心座標(虚軸)"), 77);
+    label("Label3", QStringLiteral("計算範囲"), 112);
     RangePict = new PictureBox(this);
     RangePict->setObjectName(QStringLiteral("RangePict"));
     RangePict->setFocusPolicy(Qt::NoFocus);
