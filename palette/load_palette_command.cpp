@@ -81,22 +81,18 @@ void chooseAndLoadPalette(MainView& view)
 
         // Until something is computed there is no picture to redraw.
         if (view.stillWaiting()) {
-            MessageBoxRequest done;
-            done.text = QStringLiteral("パレットファイルを読み込みました");
-            done.title = QStringLiteral("完了");
-            done.icon = MsgIcon::Information;
-            done.buttons = MsgButtons::Ok;
-            platform().messageBox(done);
+            platform().messageBox({.text = QStringLiteral("パレットファイルを読み込みました"),
+                                   .title = QStringLiteral("完了"),
+                                   .icon = MsgIcon::Information});
             return;
         }
 
-        MessageBoxRequest question;
-        question.text = QStringLiteral("パレットファイルを読み込みました。") + kCr +
-                        QStringLiteral("再描画しますか？ ");
-        question.title = QStringLiteral("再描画しますか？");
-        question.icon = MsgIcon::Question;
-        question.buttons = MsgButtons::YesNo;
-        question.defaultButton = MsgAnswer::Yes;
+        const MessageBoxRequest question{
+            .text = QStringLiteral("パレットファイルを読み込みました。") + kCr + QStringLiteral("再描画しますか？ "),
+            .title = QStringLiteral("再描画しますか？"),
+            .buttons = MsgButtons::YesNo,
+            .icon = MsgIcon::Question,
+            .defaultButton = MsgAnswer::Yes};
         if (platform().messageBox(question) == MsgAnswer::Yes)
             DrawMandel();
     } catch (const std::exception&) {

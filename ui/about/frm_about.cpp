@@ -132,8 +132,6 @@ void frmAbout::StartSysInfo()
 
     MessageBoxRequest message;
     message.text = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
-    message.buttons = MsgButtons::Ok;
-    message.icon = MsgIcon::None;
     platform().messageBox(message);
 }
 

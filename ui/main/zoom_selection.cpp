@@ -105,13 +105,9 @@ void MANDEL::Picture1_MouseUp(int button, int, float x, float y)
     followPointer(x, y);
     showBand(*Picture1);
 
-    MessageBoxRequest question;
-    question.text = QStringLiteral("描画範囲を変更しますか？");
-    question.title = QStringLiteral("描画範囲の変更");
-    question.buttons = MsgButtons::OkCancel;
-    question.icon = MsgIcon::None;
-    question.defaultButton = MsgAnswer::Ok;
-    const MsgAnswer answer = platform().messageBox(question);
+    const MsgAnswer answer = platform().messageBox({.text = QStringLiteral("描画範囲を変更しますか？"),
+                                                    .title = QStringLiteral("描画範囲の変更"),
+                                                    .buttons = MsgButtons::OkCancel});
 
     eraseBand(*Picture1);
     if (answer != MsgAnswer::Ok)
