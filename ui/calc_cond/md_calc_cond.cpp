@@ -79,8 +79,8 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     };
     // Each box keeps Qt's limit of 32,767 characters: a longer paste is cut
     // there, far beyond anything a number needs.
-    auto box = [this](const char* name, int top) {
-        auto* t = new QLineEdit(this);
+    auto box = [this](const char* name, const QString& text, int top) {
+        auto* t = new QLineEdit(text, this);
         t->setObjectName(QString::fromLatin1(name));
         t->setGeometry(kBoxX, top, kBoxWidth, kBoxHeight);
         t->installEventFilter(this);
@@ -95,14 +95,10 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
 
     CmdSet = button("CmdSet", QStringLiteral("設定して実行"), QRect(355, 175, 88, 30));
     // The designer texts never show: Form_Load replaces them.
-    Text4 = box("Text4", 7);
-    Text4->setText(QStringLiteral("350"));
-    Text1 = box("Text1", 42);
-    Text1->setText(QStringLiteral("0.39032"));
-    Text2 = box("Text2", 77);
-    Text2->setText(QStringLiteral("-0.23775"));
-    Text3 = box("Text3", 112);
-    Text3->setText(QStringLiteral("0.01"));
+    Text4 = box("Text4", QStringLiteral("350"), 7);
+    Text1 = box("Text1", QStringLiteral("0.39032"), 42);
+    Text2 = box("Text2", QStringLiteral("-0.23775"), 77);
+    Text3 = box("Text3", QStringLiteral("0.01"), 112);
     CmdDefalutSet = button("CmdDefalutSet", QStringLiteral("初期値に戻す"), QRect(216, 147, 100, 22));
     CmdCancel = button("CmdCancel", QStringLiteral("設定のみ"), QRect(216, 175, 87, 30));
     label("Label4", QStringLiteral("繰り返しの最大数"), 7);
