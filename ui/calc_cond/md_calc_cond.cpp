@@ -73,7 +73,6 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
         // Enter belongs to the text boxes; a button reacts to Enter only
         // when it holds the focus (see eventFilter).
         b->setAutoDefault(false);
-        b->setDefault(false);
         b->installEventFilter(this);
         return b;
     };
