@@ -140,16 +140,14 @@ bool frmAbout::GetKeyValue(RegistryKey root, const QString& keyName, const QStri
 {
     Registry& registry = platform().registry();
     RegistryKey key = 0;
-    if (registry.openKey(root, keyName, 0, kSysInfoKeyAccess, &key) != kErrorSuccess) {
-        keyValue.clear();
-        return false;
-    }
-
     std::array<unsigned char, kValueBufferSize> buffer{};
     std::uint32_t size = kValueBufferSize;
     std::uint32_t kind = kRegNone;
-    const std::int32_t status = registry.queryValue(key, valueName, &kind, buffer.data(), &size);
-    registry.closeKey(key);
+    std::int32_t status = registry.openKey(root, keyName, 0, kSysInfoKeyAccess, &key);
+    if (status == kErrorSuccess) {
+        status = registry.queryValue(key, valueName, &kind, buffer.data(), &size);
+        registry.closeKey(key);
+    }
     if (status != kErrorSuccess) {
         keyValue.clear();
         return false;
