@@ -89,13 +89,6 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
     Label1->setLineWidth(1);
     Label1->setFont(gothicFont(9.75));
 
-    auto addMenuItem = [this](QMenu* menu, const char* name, const QString& caption,
-                              void (MANDEL::*handler)()) {
-        QAction* action = menu->addAction(caption);
-        action->setObjectName(QString::fromLatin1(name));
-        connect(action, &QAction::triggered, this,
-                [this, handler] { runUnlessRunning([&] { (this->*handler)(); }); });
-    };
     QMenuBar* bar = menuBar();
     bar->setNativeMenuBar(false);
     auto addMenu = [bar](const char* name, const QString& caption) {
@@ -103,6 +96,13 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
         menu->setObjectName(QString::fromLatin1(name));
         menu->menuAction()->setObjectName(QString::fromLatin1(name));
         return menu;
+    };
+    auto addMenuItem = [this](QMenu* menu, const char* name, const QString& caption,
+                              void (MANDEL::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runUnlessRunning([&] { (this->*handler)(); }); });
     };
     QMenu* file = addMenu("MenuFile", QStringLiteral("ﾌｧｲﾙ"));
     addMenuItem(file, "MenuEditPal", QStringLiteral("パレットファイルの読み込み"), &MANDEL::MenuEditPal_Click);
