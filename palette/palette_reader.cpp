@@ -35,7 +35,6 @@
 
 #include "palette/palette_reader.h"
 
-#include "engine/mandel11.h"
 #include "platform/files/regular_file.h"
 
 #include <unistd.h>
@@ -269,11 +268,6 @@ PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table, 
         ++detail.entries;
     }
     return PaletteReadResult::Loaded;
-}
-
-PaletteReadResult ReadPaletteFile(const std::string& path)
-{
-    return ReadPaletteFile(path, PalTable);
 }
 
 }  // namespace quilfen
