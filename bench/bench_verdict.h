@@ -12,6 +12,11 @@ inline constexpr int kBenchUnstable = 3;  // the runs vary too much, under stric
 
 // The exit status of a result: valid (right counts), stable (runs agree),
 // strict (an unstable result fails).
-int benchExitStatus(bool valid, bool stable, bool strict);
+constexpr int benchExitStatus(bool valid, bool stable, bool strict)
+{
+    if (!valid)
+        return kBenchInvalid;
+    return strict && !stable ? kBenchUnstable : kBenchPassed;
+}
 
 }  // namespace quilfen

@@ -41,16 +41,12 @@ std::string secondsText(float seconds)
 
 std::string mflopsText(double seconds)
 {
-    if (!(seconds > 0.0))
-        return kNoFigure;
-    return formatNumber(mflopsFigure(seconds), "###0");
+    return seconds > 0.0 ? formatNumber(mflopsFigure(seconds), "###0") : kNoFigure;
 }
 
 std::string ratioText(double seconds)
 {
-    if (!(seconds > 0.0))
-        return kNoFigure;
-    return formatNumber(referenceRatio(seconds), "##0.00");
+    return seconds > 0.0 ? formatNumber(referenceRatio(seconds), "##0.00") : kNoFigure;
 }
 
 }  // namespace quilfen

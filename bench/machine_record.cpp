@@ -5,7 +5,6 @@
 
 #include <array>
 #include <fstream>
-#include <iterator>
 #include <thread>
 
 namespace quilfen {

@@ -16,11 +16,6 @@ namespace {
 constexpr int kWidth = 480;
 constexpr int kHeight = 224;
 
-QFont figures()
-{
-    return romanFont(18.0);
-}
-
 QLabel* makeLabel(QWidget* parent, const char* name, const QString& text, const QFont& font,
                   const QRect& geometry, Qt::Alignment alignment)
 {
@@ -53,23 +48,23 @@ ResultDialog::ResultDialog(QWidget* parent) : QDialog(parent)
     const Qt::Alignment left = Qt::AlignLeft | Qt::AlignVCenter;
     const Qt::Alignment right = Qt::AlignRight | Qt::AlignVCenter;
 
-    // Captions on the left, figures right-aligned in one column, units to their right.
-    Label1 = makeLabel(this, "Label1", QStringLiteral("計算時間："), gothicFont(14.25),
-                       QRect(16, 16, 104, 32), left);
-    LabelTime = makeLabel(this, "LabelTime", QStringLiteral("0.00"), figures(),
-                          QRect(112, 16, 128, 32), right);
-    Label6 = makeLabel(this, "Label6", QStringLiteral("sec"), gothicFont(14.25),
-                       QRect(248, 16, 60, 32), left);
-    Label3 = makeLabel(this, "Label3", QStringLiteral("演算性能："), gothicFont(14.25),
-                       QRect(16, 56, 104, 32), left);
-    LabelFLOPS = makeLabel(this, "LabelFLOPS", QStringLiteral("0.00"), figures(),
-                           QRect(112, 88, 128, 32), right);
-    Label5 = makeLabel(this, "Label5", rateUnit(), gothicFont(11.25), QRect(248, 88, 216, 32), left);
-    LabelGW2k = makeLabel(this, "LabelGW2k", QStringLiteral("0.00"), figures(),
-                          QRect(112, 124, 128, 48), right);
-    Label8 = makeLabel(this, "Label8", QString::fromUtf8(kReferenceMachineCaption),
-                       gothicFont(11.25), QRect(248, 124, 216, 48), Qt::AlignCenter);
-    Label8->setWordWrap(true);
+    const QFont caption = gothicFont(14.25);
+    const QFont figure = romanFont(18.0);
+    const QFont smallCaption = gothicFont(11.25);
+
+    // Captions on the left, figures right-aligned in one column, units to their
+    // right. Only the figures change once the dialog is made.
+    makeLabel(this, "Label1", QStringLiteral("計算時間："), caption, QRect(16, 16, 104, 32), left);
+    LabelTime = makeLabel(this, "LabelTime", QStringLiteral("0.00"), figure, QRect(112, 16, 128, 32), right);
+    makeLabel(this, "Label6", QStringLiteral("sec"), caption, QRect(248, 16, 60, 32), left);
+    makeLabel(this, "Label3", QStringLiteral("演算性能："), caption, QRect(16, 56, 104, 32), left);
+    LabelFLOPS = makeLabel(this, "LabelFLOPS", QStringLiteral("0.00"), figure, QRect(112, 88, 128, 32),
+                           right);
+    makeLabel(this, "Label5", rateUnit(), smallCaption, QRect(248, 88, 216, 32), left);
+    LabelGW2k = makeLabel(this, "LabelGW2k", QStringLiteral("0.00"), figure, QRect(112, 124, 128, 48), right);
+    QLabel* reference = makeLabel(this, "Label8", QString::fromUtf8(kReferenceMachineCaption),
+                                  smallCaption, QRect(248, 124, 216, 48), Qt::AlignCenter);
+    reference->setWordWrap(true);
 
     OKButton = new QPushButton(QStringLiteral("OK"), this);
     OKButton->setObjectName(QStringLiteral("OKButton"));

@@ -15,14 +15,9 @@ class ResultDialog : public QDialog {
 public:
     explicit ResultDialog(QWidget* parent = nullptr);
 
-    QLabel* Label1 = nullptr;
     QLabel* LabelTime = nullptr;
-    QLabel* Label6 = nullptr;
-    QLabel* Label3 = nullptr;
     QLabel* LabelFLOPS = nullptr;
-    QLabel* Label5 = nullptr;
     QLabel* LabelGW2k = nullptr;
-    QLabel* Label8 = nullptr;
     QPushButton* OKButton = nullptr;
 
     // Fills the three figures from CalcSeconds and MflopsText.

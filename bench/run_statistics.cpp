@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numeric>
 
 namespace quilfen {
 
@@ -17,11 +18,8 @@ RunStatistics runStatistics(const std::vector<double>& seconds)
     s.best = *lowest;
     s.worst = *highest;
     s.median = medianSeconds(seconds);
-    double sum = 0.0;
-    for (const double t : seconds)
-        sum += t;
     const auto n = static_cast<double>(seconds.size());
-    s.mean = sum / n;
+    s.mean = std::accumulate(seconds.begin(), seconds.end(), 0.0) / n;
     if (seconds.size() >= 2 && s.mean > 0.0) {
         double squares = 0.0;
         for (const double t : seconds)

@@ -38,12 +38,10 @@ QString fileOfProposal(const QString& chosen, const QString& proposed)
         chosenInfo.exists() || chosenInfo.isSymLink())
         return chosen;
 
+    // A name filter ignores letter case unless told otherwise.
     const QDir folder = chosenInfo.absoluteDir();
-    QStringList variants;
-    for (const QString& name : folder.entryList(QDir::Files | QDir::Hidden | QDir::System)) {
-        if (name.compare(proposedInfo.fileName(), Qt::CaseInsensitive) == 0)
-            variants << name;
-    }
+    const QStringList variants =
+        folder.entryList({proposedInfo.fileName()}, QDir::Files | QDir::Hidden | QDir::System);
     const QString startupName = QString::fromLatin1(kStartupPaletteName);
     if (variants.contains(startupName))
         return folder.filePath(startupName);
@@ -83,22 +81,18 @@ void chooseAndLoadPalette(MainView& view)
 
         // Until something is computed there is no picture to redraw.
         if (view.stillWaiting()) {
-            MessageBoxRequest done;
-            done.text = QStringLiteral("パレットファイルを読み込みました");
-            done.title = QStringLiteral("完了");
-            done.icon = MsgIcon::Information;
-            done.buttons = MsgButtons::Ok;
-            platform().messageBox(done);
+            platform().messageBox({.text = QStringLiteral("パレットファイルを読み込みました"),
+                                   .title = QStringLiteral("完了"),
+                                   .icon = MsgIcon::Information});
             return;
         }
 
-        MessageBoxRequest question;
-        question.text = QStringLiteral("パレットファイルを読み込みました。") + kCr +
-                        QStringLiteral("再描画しますか？ ");
-        question.title = QStringLiteral("再描画しますか？");
-        question.icon = MsgIcon::Question;
-        question.buttons = MsgButtons::YesNo;
-        question.defaultButton = MsgAnswer::Yes;
+        const MessageBoxRequest question{
+            .text = QStringLiteral("パレットファイルを読み込みました。") + kCr + QStringLiteral("再描画しますか？ "),
+            .title = QStringLiteral("再描画しますか？"),
+            .buttons = MsgButtons::YesNo,
+            .icon = MsgIcon::Question,
+            .defaultButton = MsgAnswer::Yes};
         if (platform().messageBox(question) == MsgAnswer::Yes)
             DrawMandel();
     } catch (const std::exception&) {

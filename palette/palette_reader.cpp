@@ -35,14 +35,15 @@
 
 #include "palette/palette_reader.h"
 
-#include "engine/mandel11.h"
 #include "platform/files/regular_file.h"
 
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <string_view>
 
@@ -78,13 +79,9 @@ public:
     void skipPrefix(std::string_view prefix)
     {
         fill(prefix.size());
-        if (m_len - m_pos < prefix.size())
-            return;
-        for (std::size_t k = 0; k < prefix.size(); ++k) {
-            if (m_buffer[m_pos + k] != static_cast<unsigned char>(prefix[k]))
-                return;
-        }
-        m_pos += prefix.size();
+        if (m_len - m_pos >= prefix.size() &&
+            std::memcmp(m_buffer.data() + m_pos, prefix.data(), prefix.size()) == 0)
+            m_pos += prefix.size();
     }
 
     bool failed() const { return m_failed; }
@@ -187,28 +184,13 @@ FieldStatus readField(ByteStream& in, bool lineBreaksAreBlanks, Field& field)
 // An optional sign and decimal digits whose value fits 16 bits signed.
 bool parseValue(const Field& field, std::int16_t& value)
 {
-    if (!field.clean)
-        return false;
     std::string_view text = field.text;
-    bool negative = false;
-    if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-        negative = text.front() == '-';
+    // from_chars takes a minus sign but no plus; "+-5" stays unreadable.
+    if (text.size() > 1 && text[0] == '+' && text[1] != '-')
         text.remove_prefix(1);
-    }
-    if (text.empty())
-        return false;
-    long magnitude = 0;  // stops growing past the range; the field length is bounded anyway
-    for (char ch : text) {
-        if (ch < '0' || ch > '9')
-            return false;
-        if (magnitude <= 32768)
-            magnitude = magnitude * 10 + (ch - '0');
-    }
-    const long signedValue = negative ? -magnitude : magnitude;
-    if (signedValue < -32768 || signedValue > 32767)
-        return false;
-    value = static_cast<std::int16_t>(signedValue);
-    return true;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    return field.clean && error == std::errc() && stop == end;
 }
 
 struct FileCloser {
@@ -286,11 +268,6 @@ PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table, 
         ++detail.entries;
     }
     return PaletteReadResult::Loaded;
-}
-
-PaletteReadResult ReadPaletteFile(const std::string& path)
-{
-    return ReadPaletteFile(path, PalTable);
 }
 
 }  // namespace quilfen

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/grids.h"
+#include "engine/mandel11.h"
 
 #include <string>
 
@@ -36,12 +36,9 @@ struct PaletteReadDetail {
     unsigned fileType = 0;  // for NotRegularFile
 };
 
-// Reads a palette table file into table, each value stored as soon as it is
-// read; says why into detail when given.
-PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table,
+// Reads a palette table file into table, the engine's PalTable unless given,
+// each value stored as soon as it is read; says why into detail when given.
+PaletteReadResult ReadPaletteFile(const std::string& path, PaletteTable& table = PalTable,
                                   PaletteReadDetail* detail = nullptr);
-
-// Reads into the engine's PalTable.
-PaletteReadResult ReadPaletteFile(const std::string& path);
 
 }  // namespace quilfen

@@ -104,7 +104,7 @@ private slots:
         hwy::SetSupportedTargetsForTest(target);
         QCOMPARE(setEngineThreads(threads), threads);
         ResultDialog dialog;
-        QCOMPARE(dialog.Label5->text(), text);
+        QCOMPARE(dialog.findChild<QLabel*>(QStringLiteral("Label5"))->text(), text);
     }
 
     // What the dialog fixes about its look: each control by its name, with

@@ -15,7 +15,7 @@
 #include <string>
 
 namespace quilfen {
-// The engine's table, for the reader's PalTable overload; the rest of the
+// The engine's table, the reader's default one; the rest of the
 // engine is not linked in.
 PaletteTable PalTable{};
 }  // namespace quilfen

@@ -65,23 +65,23 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 
     setFont(gothicFont(9.0));
 
-    picIcon = addLabel(this, "picIcon", QString(), QRect(16, 16, 32, 32));
+    QLabel* picIcon = addLabel(this, "picIcon", QString(), QRect(16, 16, 32, 32));
     picIcon->setPixmap(icon.pixmap(32, 32));
 
-    lblTitle = addLabel(this, "lblTitle", QStringLiteral("Quilfen"), QRect(64, 16, 300, 24));
+    QLabel* lblTitle = addLabel(this, "lblTitle", QStringLiteral("Quilfen"), QRect(64, 16, 300, 24));
     QFont titleFont = gothicFont(12.0);
     titleFont.setBold(true);
     lblTitle->setFont(titleFont);
 
-    lblVersion = addLabel(this, "lblVersion", QStringLiteral("Version 3.0"), QRect(64, 46, 300, 16));
-    Label1 = addLabel(this, "Label1", QStringLiteral("2001/01/15"), QRect(64, 66, 300, 16));
+    addLabel(this, "lblVersion", QStringLiteral("Version 3.0"), QRect(64, 46, 300, 16));
+    addLabel(this, "Label1", QStringLiteral("2001/01/15"), QRect(64, 66, 300, 16));
 
     // An etched separator: a grey line with a white one just below it.
     Line1[0] = addLine(this, 0, QColor(128, 128, 128), QRect(8, 100, kClientWidth - 16, 1));
     Line1[1] = addLine(this, 1, QColor(255, 255, 255), QRect(8, 101, kClientWidth - 16, 1));
 
-    lblDisclaimer = addLabel(this, "lblDisclaimer", QStringLiteral("作成: Quilfen 開発チーム"),
-                             QRect(16, 118, 250, 52));
+    QLabel* lblDisclaimer = addLabel(this, "lblDisclaimer", QStringLiteral("作成: Quilfen 開発チーム"),
+                                     QRect(16, 118, 250, 52));
     lblDisclaimer->setWordWrap(true);
 
     cmdOK = addButton(this, "cmdOK", QStringLiteral("OK"), QRect(282, 114, 88, 26));
@@ -132,8 +132,6 @@ void frmAbout::StartSysInfo()
 
     MessageBoxRequest message;
     message.text = QStringLiteral("現時点ではｼｽﾃﾑ情報を使用できません");
-    message.buttons = MsgButtons::Ok;
-    message.icon = MsgIcon::None;
     platform().messageBox(message);
 }
 
@@ -142,16 +140,14 @@ bool frmAbout::GetKeyValue(RegistryKey root, const QString& keyName, const QStri
 {
     Registry& registry = platform().registry();
     RegistryKey key = 0;
-    if (registry.openKey(root, keyName, 0, kSysInfoKeyAccess, &key) != kErrorSuccess) {
-        keyValue.clear();
-        return false;
-    }
-
     std::array<unsigned char, kValueBufferSize> buffer{};
     std::uint32_t size = kValueBufferSize;
     std::uint32_t kind = kRegNone;
-    const std::int32_t status = registry.queryValue(key, valueName, &kind, buffer.data(), &size);
-    registry.closeKey(key);
+    std::int32_t status = registry.openKey(root, keyName, 0, kSysInfoKeyAccess, &key);
+    if (status == kErrorSuccess) {
+        status = registry.queryValue(key, valueName, &kind, buffer.data(), &size);
+        registry.closeKey(key);
+    }
     if (status != kErrorSuccess) {
         keyValue.clear();
         return false;

@@ -7,7 +7,6 @@
 #include <array>
 
 class QFrame;
-class QLabel;
 class QPushButton;
 
 namespace quilfen {
@@ -34,11 +33,6 @@ class frmAbout : public QDialog {
 public:
     explicit frmAbout(QWidget* parent = nullptr);
 
-    QLabel* picIcon = nullptr;
-    QLabel* lblTitle = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* lblDisclaimer = nullptr;
     std::array<QFrame*, 2> Line1{};  // 0: grey, 1: white below it
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;

@@ -63,7 +63,8 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
     setFixedSize(kClientWidth, kClientHeight);
     setFont(gothicFont(9.0));
 
-    // Created in the tab order, so the focus chain starts at CmdSet.
+    // Created in the tab order (CmdSet, Text4, Text1, Text2, Text3,
+    // CmdDefalutSet, CmdCancel), so the focus chain starts at CmdSet.
     auto button = [this](const char* name, const QString& caption, QRect geometry) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QString::fromLatin1(name));
@@ -72,14 +73,13 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
         // Enter belongs to the text boxes; a button reacts to Enter only
         // when it holds the focus (see eventFilter).
         b->setAutoDefault(false);
-        b->setDefault(false);
         b->installEventFilter(this);
         return b;
     };
     // Each box keeps Qt's limit of 32,767 characters: a longer paste is cut
     // there, far beyond anything a number needs.
-    auto box = [this](const char* name, int top) {
-        auto* t = new QLineEdit(this);
+    auto box = [this](const char* name, const QString& text, int top) {
+        auto* t = new QLineEdit(text, this);
         t->setObjectName(QString::fromLatin1(name));
         t->setGeometry(kBoxX, top, kBoxWidth, kBoxHeight);
         t->installEventFilter(this);
@@ -90,35 +90,23 @@ MDCalcCond::MDCalcCond(MainView& view, QWidget* parent) : QDialog(parent), m_vie
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(kLabelX, boxTop + 5, kBoxX - kLabelX - 6, kBoxHeight - 10);
         l->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-        return l;
     };
 
     CmdSet = button("CmdSet", QStringLiteral("設定して実行"), QRect(355, 175, 88, 30));
     // The designer texts never show: Form_Load replaces them.
-    Text4 = box("Text4", 7);
-    Text4->setText(QStringLiteral("350"));
-    Text1 = box("Text1", 42);
-    Text1->setText(QStringLiteral("0.39032"));
-    Text2 = box("Text2", 77);
-    Text2->setText(QStringLiteral("-0.23775"));
-    Text3 = box("Text3", 112);
-    Text3->setText(QStringLiteral("0.01"));
+    Text4 = box("Text4", QStringLiteral("350"), 7);
+    Text1 = box("Text1", QStringLiteral("0.39032"), 42);
+    Text2 = box("Text2", QStringLiteral("-0.23775"), 77);
+    Text3 = box("Text3", QStringLiteral("0.01"), 112);
     CmdDefalutSet = button("CmdDefalutSet", QStringLiteral("初期値に戻す"), QRect(216, 147, 100, 22));
     CmdCancel = button("CmdCancel", QStringLiteral("設定のみ"), QRect(216, 175, 87, 30));
-    Label4 = label("Label4", QStringLiteral("繰り返しの最大数"), 7);
-    Label1 = label("Label1", QStringLiteral("中心座標(実軸)"), 42);
-    Label2 = label("Label2", QStringLiteral("中心座標(虚軸)"), 77);
-    Label3 = label("Label3", QStringLiteral("計算範囲"), 112);
+    label("Label4", QStringLiteral("繰り返しの最大数"), 7);
+    label("Label1", QStringLiteral("中心座標(実軸)"), 42);
+    label("Label2", QStringLiteral("中心座標(虚軸)"), 77);
+    label("Label3", QStringLiteral("計算範囲"), 112);
     RangePict = new PictureBox(this);
     RangePict->setObjectName(QStringLiteral("RangePict"));
     RangePict->setFocusPolicy(Qt::NoFocus);
-
-    setTabOrder(CmdSet, Text4);
-    setTabOrder(Text4, Text1);
-    setTabOrder(Text1, Text2);
-    setTabOrder(Text2, Text3);
-    setTabOrder(Text3, CmdDefalutSet);
-    setTabOrder(CmdDefalutSet, CmdCancel);
 
     connect(CmdDefalutSet, &QPushButton::clicked, this, [this] { CmdDefalutSet_Click(); });
     connect(CmdCancel, &QPushButton::clicked, this, [this] { CmdCancel_Click(); });
@@ -129,11 +117,8 @@ MDCalcCond::~MDCalcCond()
 {
     // Focus changes while the children are torn down must reach no handler.
     m_loaded = false;
-    for (QObject* watched : {static_cast<QObject*>(Text1), static_cast<QObject*>(Text2),
-                             static_cast<QObject*>(Text3), static_cast<QObject*>(Text4),
-                             static_cast<QObject*>(CmdSet), static_cast<QObject*>(CmdCancel),
-                             static_cast<QObject*>(CmdDefalutSet)})
-        watched->removeEventFilter(this);
+    for (QObject* child : children())
+        child->removeEventFilter(this);
 }
 
 void MDCalcCond::Form_Load()

@@ -2,7 +2,6 @@
 
 #include <QDialog>
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -46,13 +45,9 @@ public:
     double EditCentreIm = 0.0;
     double EditRange = 0.0;
 
-    QLabel* Label4 = nullptr;
     QLineEdit* Text4 = nullptr;
-    QLabel* Label1 = nullptr;
     QLineEdit* Text1 = nullptr;
-    QLabel* Label2 = nullptr;
     QLineEdit* Text2 = nullptr;
-    QLabel* Label3 = nullptr;
     QLineEdit* Text3 = nullptr;
     QPushButton* CmdDefalutSet = nullptr;
     QPushButton* CmdCancel = nullptr;

@@ -44,12 +44,10 @@ bool clipSegment(double& x1, double& y1, double& x2, double& y2)
         if (t0 > t1)
             return false;
     }
-    const double sx = x1;
-    const double sy = y1;
-    x1 = sx + t0 * dx;
-    y1 = sy + t0 * dy;
-    x2 = sx + t1 * dx;
-    y2 = sy + t1 * dy;
+    x2 = x1 + t1 * dx;
+    y2 = y1 + t1 * dy;
+    x1 += t0 * dx;
+    y1 += t0 * dy;
     return true;
 }
 
@@ -57,14 +55,10 @@ bool clipSegment(double& x1, double& y1, double& x2, double& y2)
 
 std::vector<PreviewFigure> rangePreviewFigures(double centreRe, double centreIm, double range)
 {
-    const double xl = centreRe - range * 0.5;
-    const double xh = centreRe + range * 0.5;
-    const double yl = centreIm - range * 0.5;
-    const double yh = centreIm + range * 0.5;
-    const std::optional<double> sxl = asSingle(xl);
-    const std::optional<double> sxh = asSingle(xh);
-    const std::optional<double> syl = asSingle(yl);
-    const std::optional<double> syh = asSingle(yh);
+    const std::optional<double> sxl = asSingle(centreRe - range * 0.5);
+    const std::optional<double> sxh = asSingle(centreRe + range * 0.5);
+    const std::optional<double> syl = asSingle(centreIm - range * 0.5);
+    const std::optional<double> syh = asSingle(centreIm + range * 0.5);
 
     // Room for all seven figures from the start. Growing the vector one
     // figure at a time is just as correct, but GCC 14 at -O2 then follows an

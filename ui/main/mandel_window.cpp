@@ -37,6 +37,15 @@ constexpr int kClientHeight = 437;
 // so such input is dropped instead.
 bool g_commandRunning = false;
 
+template <typename Handler>
+void runUnlessRunning(const Handler& handler)
+{
+    if (g_commandRunning)
+        return;
+    QScopedValueRollback running(g_commandRunning, true);
+    handler();
+}
+
 // The status line: a label whose one-pixel frame is black whatever colour
 // its text has (a plain frame is drawn in the text's colour).
 class StatusLine : public QLabel {
@@ -88,6 +97,13 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
         menu->menuAction()->setObjectName(QString::fromLatin1(name));
         return menu;
     };
+    auto addMenuItem = [this](QMenu* menu, const char* name, const QString& caption,
+                              void (MANDEL::*handler)()) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(QString::fromLatin1(name));
+        connect(action, &QAction::triggered, this,
+                [this, handler] { runUnlessRunning([&] { (this->*handler)(); }); });
+    };
     QMenu* file = addMenu("MenuFile", QStringLiteral("ﾌｧｲﾙ"));
     addMenuItem(file, "MenuEditPal", QStringLiteral("パレットファイルの読み込み"), &MANDEL::MenuEditPal_Click);
     addMenuItem(file, "MenuFileSave", QStringLiteral("画像を保存"), &MANDEL::MenuFileSave_Click);
@@ -104,10 +120,7 @@ MANDEL::MANDEL(QWidget* parent) : QMainWindow(parent)
 
     auto guarded = [this](void (MANDEL::*handler)(int, int, float, float)) {
         return [this, handler](int button, int shift, float x, float y) {
-            if (g_commandRunning)
-                return;
-            QScopedValueRollback running(g_commandRunning, true);
-            (this->*handler)(button, shift, x, y);
+            runUnlessRunning([&] { (this->*handler)(button, shift, x, y); });
         };
     };
     connect(Picture1, &PictureBox::mouseDown, this, guarded(&MANDEL::Picture1_MouseDown));
@@ -127,20 +140,6 @@ MANDEL::~MANDEL()
         attachPicture(nullptr, {});
         g_drawnOn = nullptr;
     }
-}
-
-QAction* MANDEL::addMenuItem(QMenu* menu, const char* name, const QString& caption,
-                             void (MANDEL::*handler)())
-{
-    QAction* action = menu->addAction(caption);
-    action->setObjectName(QString::fromLatin1(name));
-    connect(action, &QAction::triggered, this, [this, handler] {
-        if (g_commandRunning)
-            return;
-        QScopedValueRollback running(g_commandRunning, true);
-        (this->*handler)();
-    });
-    return action;
 }
 
 bool MANDEL::Form_Load()

@@ -5,7 +5,6 @@
 #include <QMainWindow>
 
 class QLabel;
-class QAction;
 
 namespace quilfen {
 
@@ -51,9 +50,6 @@ protected:
 
 private:
     bool m_closed = false;  // the window has been closed; the program is ending
-
-    QAction* addMenuItem(class QMenu* menu, const char* name, const QString& caption,
-                         void (MANDEL::*handler)());
 };
 
 // Start-up: runs the window's Form_Load and shows the window. Returns false,

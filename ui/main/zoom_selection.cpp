@@ -37,19 +37,18 @@ struct ShownBand {
 std::optional<ShownBand> g_shownBand;
 
 // XOR pen, then copy pen again: drawing the same square twice cancels out.
-void xorBand(PictureBox& picture, float startX, float startY, float endX, float endY)
+void xorBand(const ShownBand& band)
 {
-    picture.setDrawMode(DrawMode::XorPen);
-    picture.Line(startX, startY, endX, endY, kBandColour, true);
-    picture.setDrawMode(DrawMode::CopyPen);
+    band.picture->setDrawMode(DrawMode::XorPen);
+    band.picture->Line(band.startX, band.startY, band.endX, band.endY, kBandColour, true);
+    band.picture->setDrawMode(DrawMode::CopyPen);
 }
 
 // Removes the band from the picture, if one is there.
 void eraseBand(PictureBox& picture)
 {
     if (g_shownBand && g_shownBand->picture == &picture)
-        xorBand(picture, g_shownBand->startX, g_shownBand->startY, g_shownBand->endX,
-                g_shownBand->endY);
+        xorBand(*g_shownBand);
     g_shownBand.reset();
 }
 
@@ -58,8 +57,8 @@ void eraseBand(PictureBox& picture)
 void showBand(PictureBox& picture)
 {
     eraseBand(picture);
-    xorBand(picture, DragStartX, DragStartY, DragEndX, DragEndY);
     g_shownBand = ShownBand{&picture, DragStartX, DragStartY, DragEndX, DragEndY};
+    xorBand(*g_shownBand);
 }
 
 // DragEnd becomes the far corner of the square from DragStart towards (x, y).
@@ -105,13 +104,9 @@ void MANDEL::Picture1_MouseUp(int button, int, float x, float y)
     followPointer(x, y);
     showBand(*Picture1);
 
-    MessageBoxRequest question;
-    question.text = QStringLiteral("描画範囲を変更しますか？");
-    question.title = QStringLiteral("描画範囲の変更");
-    question.buttons = MsgButtons::OkCancel;
-    question.icon = MsgIcon::None;
-    question.defaultButton = MsgAnswer::Ok;
-    const MsgAnswer answer = platform().messageBox(question);
+    const MsgAnswer answer = platform().messageBox({.text = QStringLiteral("描画範囲を変更しますか？"),
+                                                    .title = QStringLiteral("描画範囲の変更"),
+                                                    .buttons = MsgButtons::OkCancel});
 
     eraseBand(*Picture1);
     if (answer != MsgAnswer::Ok)
