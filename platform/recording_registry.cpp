@@ -23,7 +23,7 @@ std::int32_t RecordingRegistry::queryValue(RegistryKey key, const QString& value
     const std::uint32_t capacity = size ? *size : 0;
     const std::int32_t status = m_inner.queryValue(key, valueName, kind, data, size);
     const auto open = m_openPaths.find(key);
-    queries.push_back({open == m_openPaths.end() ? QString() : open->second, valueName, capacity, status});
+    queries.push_back({open == m_openPaths.end() ? QString() : open->second, capacity, status});
     return status;
 }
 

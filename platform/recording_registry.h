@@ -20,7 +20,6 @@ public:
     };
     struct QueryCall {
         QString key;  // full path of the key queried; empty for an unknown handle
-        QString valueName;
         std::uint32_t bufferSize = 0;
         std::int32_t status = 0;
     };

@@ -44,11 +44,6 @@ std::optional<QString> ScriptedPlatform::saveFileDialog(const FileDialogRequest&
 bool ScriptedPlatform::savePicture(const QImage& image, const QString& path, QString* error)
 {
     savedPaths << path;
-    if (failSaves) {
-        if (error)
-            *error = QStringLiteral("scripted failure");
-        return false;
-    }
     return writeBmpAtomically(image, QFile::encodeName(path), error);
 }
 
@@ -106,7 +101,7 @@ QString ScriptedPlatform::programDirectory()
 
 bool ScriptedPlatform::fileExists(const QString& path)
 {
-    return existingFiles.contains(path) || QFileInfo(path).isFile();
+    return QFileInfo(path).isFile();
 }
 
 bool ScriptedPlatform::startProgram(const QString& path)

@@ -28,8 +28,7 @@ public:
     std::vector<FileDialogRequest> openRequests;
     std::vector<FileDialogRequest> saveRequests;
 
-    // Saving: by default the real atomic BMP writer; set failSaves to refuse.
-    bool failSaves = false;
+    // Saving: through the real atomic BMP writer.
     QStringList savedPaths;
 
     QImage clipboard;
@@ -61,8 +60,6 @@ public:
 
     QString directory;  // programDirectory(); empty: the test binary's folder
 
-    // fileExists: true for these paths, otherwise the real file system.
-    QStringList existingFiles;
     bool startSucceeds = true;
     QStringList startedPrograms;
 
