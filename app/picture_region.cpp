@@ -64,7 +64,8 @@ bool readRegionText(const std::string& path, std::int32_t maxIterLimit, std::int
     // Only a regular file, never waiting on a named pipe.
     const int fd = openRegularFile(path);
     if (fd < 0) {
-        error = std::string("cannot be opened: ") + (errno == EINVAL ? "it is not a regular file" : std::strerror(errno));
+        error = std::string("cannot be opened: ") +
+                (errno == EINVAL ? "it is not a regular file" : std::strerror(errno));
         return false;
     }
     QFile file;

@@ -96,7 +96,8 @@ private:
             return QString();  // Qt's accept() opens the folder instead
         const QFileInfo folder(info.absolutePath());
         if ((m_flags & kOfnPathMustExist) && !folder.isDir())
-            return QObject::tr("フォルダ %1 が見つかりません。").arg(QDir::toNativeSeparators(folder.filePath()));
+            return QObject::tr("フォルダ %1 が見つかりません。")
+                .arg(QDir::toNativeSeparators(folder.filePath()));
         if ((m_flags & kOfnNoReadOnlyReturn) &&
             ((info.exists() && !info.isWritable()) || (!info.exists() && !folder.isWritable())))
             return QObject::tr("%1 は読み取り専用です。").arg(QDir::toNativeSeparators(chosen));
