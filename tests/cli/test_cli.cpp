@@ -50,10 +50,10 @@ QString binFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-// environment: settings "NAME=value" over the test's own environment; "NAME="
-// removes NAME.
-Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {},
-               const QStringList& environment = {})
+// program run with arguments; environment: settings "NAME=value" over the
+// test's own environment; "NAME=" removes NAME.
+Outcome run(const QString& program, const QStringList& arguments, const QString& workingDirectory = {},
+            const QStringList& environment = {})
 {
     QProcess process;
     if (!workingDirectory.isEmpty())
@@ -67,7 +67,7 @@ Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {
             variables.insert(setting.left(equals), setting.mid(equals + 1));
     }
     process.setProcessEnvironment(variables);
-    process.start(binFolder() + QStringLiteral("/quilfen-cli"), arguments);
+    process.start(program, arguments);
     Outcome outcome;
     if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
         return outcome;
@@ -77,20 +77,18 @@ Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {
     return outcome;
 }
 
+Outcome runCli(const QStringList& arguments, const QString& workingDirectory = {},
+               const QStringList& environment = {})
+{
+    return run(binFolder() + QStringLiteral("/quilfen-cli"), arguments, workingDirectory, environment);
+}
+
 // quilfen-cli run by the shell: script is run with $0 the program and "$@"
 // the arguments, for redirections, limits and names that are not UTF-8.
 Outcome runCliInShell(const QString& script, const QStringList& arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral("/bin/sh"),
-                  QStringList{QStringLiteral("-c"), script, binFolder() + QStringLiteral("/quilfen-cli")} + arguments);
-    Outcome outcome;
-    if (!process.waitForFinished(120000) || process.exitStatus() != QProcess::NormalExit)
-        return outcome;
-    outcome.status = process.exitCode();
-    outcome.out = process.readAllStandardOutput();
-    outcome.err = process.readAllStandardError();
-    return outcome;
+    return run(QStringLiteral("/bin/sh"),
+               QStringList{QStringLiteral("-c"), script, binFolder() + QStringLiteral("/quilfen-cli")} + arguments);
 }
 
 QStringList renderArguments(double re, double im, double range, int maxIter, const QString& out)
@@ -881,6 +879,8 @@ private slots:
         QTest::newRow("an unstable result says so")
             << "unstable" << 0 << "stability" << QStringList{"stable", "UNSTABLE"};
         QTest::newRow("a result from before the record") << "old" << 0 << "stability" << QStringList{"stable", "-"};
+        QTest::newRow("2^240 GiB written in full") << "huge memory" << 0 << "memory" << QStringList(
+            2, "1766847064778384329583297500742918515827483896875618958121606201292619776.0 GiB");
         QTest::newRow("another range is refused")
             << "range" << 1 << "" << QStringList{"it timed another region (range 0.5 against 0.4)"};
         QTest::newRow("another limit is refused")
@@ -923,6 +923,10 @@ private slots:
         } else if (change == QLatin1String("old")) {
             for (const char* key : {"machine", "build", "statistics", "stable"})
                 second.remove(QLatin1String(key));
+        } else if (change == QLatin1String("huge memory")) {
+            QJsonObject machine = first.value("machine").toObject();
+            machine["memory_bytes"] = std::ldexp(1.0, 270);
+            first["machine"] = second["machine"] = machine;
         } else if (change == QLatin1String("range") || change == QLatin1String("max_iter")) {
             region[change] = change == QLatin1String("range") ? 0.5 : 400;
             second["region"] = region;
